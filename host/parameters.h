@@ -43,6 +43,9 @@ constexpr int kParameterTextSize = 15;
 // Option counts of the option parameters; 0 for the continuous ones.
 int optionCount(int index);
 
+// The multiplier of the option rule for n choices (6.99 for 7, 15.99 for 16, ...).
+float optionMultiplier(int count);
+
 // Option k of parameter index decodes from value as trunc(value * (n - 0.01)); the product is
 // clamped into the table so an out-of-range value can never index past it.
 int optionIndex(int index, float value);

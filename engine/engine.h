@@ -1,0 +1,111 @@
+// The sound engine's state: parameters as the engine reads them, tables, the event queue, the
+// six string voices, the note and controller state and the playing-style state. Everything
+// lives inline so that an instance is one allocation.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/event_queue.h"
+#include "engine/string_voice.h"
+#include "engine/tables.h"
+#include "host/program.h"
+
+namespace vorlak {
+
+constexpr int32_t kLatchPedal = 1;
+constexpr int32_t kLatchParameter = 2;
+constexpr int kHeldNoteCapacity = 128;
+
+enum Style : int32_t {
+  kStyleNone = 0,
+  kStyleAutoChords = 1,
+  kStylePowerChords = 2,
+  kStyleStrumming = 3,
+  kStyleSoloFixed = 4,
+  kStyleSoloDynamic = 5,
+};
+
+struct HeldNoteStack {
+  uint8_t notes[kHeldNoteCapacity];
+  int32_t count;
+};
+
+struct Engine {
+  float liveValues[kNumParameters];
+  float sampleRate;
+  float inverseRate;
+  float tempo;
+
+  EngineTables tables;
+  const float* sineTable;
+  EventQueue queue;
+  StringVoice voices[kVoiceCount];
+
+  // Note and controller state.
+  int32_t latchFlags;
+  int32_t latchFlagsSeen;
+  int32_t lastStyle;
+  int32_t silenceCount;  // saturates
+  float fretBend;
+  float fretBendSeen;
+  float glissando;
+  float volume;
+  float expression;
+
+  // Shared fret-noise oscillator and what the string pass reports to the chain.
+  float fretNoiseAmp;
+  float fretNoisePhase;
+  int16_t stringsActive;
+  float feedbackDrive;
+  float feedbackRing[kLineSize];
+  uint32_t feedbackReadPos;
+  // The two modulation oscillators of the effects restart with every plucked string.
+  float modulationPhase[2];
+
+  // Playing styles.
+  int32_t strumCount;
+  int32_t strumTicks;  // saturates
+  HeldNoteStack heldNotes;
+  int32_t glideTarget;
+  float glideNote;
+  float glideStep;
+
+  // The render loop's lamp bookkeeping.
+  int32_t activityHold;
+  int32_t activityShown;
+
+  uint32_t noiseState;
+};
+
+// Voice operations.
+void clearVoices(Engine& engine);
+int pickString(const Engine& engine, int note);
+void startString(Engine& engine, int note, float velocity, int detune, int startDelay);
+void releaseNote(Engine& engine, int note, bool latchAware);
+void releaseAll(Engine& engine);
+void resetControllers(Engine& engine);
+void passHousekeeping(Engine& engine);
+
+// MIDI intake and the controllers that act when their tick comes.
+void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame);
+void dispatchController(Engine& engine, const QueuedEvent& event);
+
+// Playing styles.
+int currentStyle(const Engine& engine);
+void styleNoteOn(Engine& engine, int note, float velocity, int detune);
+void styleNoteOff(Engine& engine, int note, float releaseVelocity);
+void glideStepUpdate(Engine& engine, const StringVoice& voice);
+int32_t pushHeldNote(HeldNoteStack& stack, int note);
+int32_t removeHeldNote(HeldNoteStack& stack, int note);
+
+// The string model.
+void renderStrings(Engine& engine, float* left, float* right, int offset, int length);
+void tickUpdate(Engine& engine);
+
+// Set-up: tables, idle state, voices, queue. Runs once at construction.
+void engineSetup(Engine& engine, float sampleRate);
+void rateChanged(Engine& engine, float sampleRate);
+
+inline int32_t saturatingIncrement(int32_t value) { return value < INT32_MAX ? value + 1 : value; }
+
+}  // namespace vorlak

@@ -1,0 +1,37 @@
+#include "host/effect.h"
+
+#include <cmath>
+#include <new>
+
+#include "editor/editor.h"
+
+namespace vorlak {
+
+Effect::Effect(audioMasterCallback hostCallback) : Instrument(hostCallback) {
+  panel = new (std::nothrow) Editor(this);
+  constructionFailed = panel == nullptr;
+}
+
+void Effect::setParameter(VstInt32 index, float value) {
+  Instrument::setParameter(index, value);
+  if (panel && index >= 0 && index < kNumParameters && std::isfinite(value))
+    panel->setParameter(index, engine.liveValues[index]);
+}
+
+void Effect::notifyActivity(VstInt32 index, float value) {
+  if (panel) panel->setParameter(index, value);
+}
+
+AEffect* createEffect(audioMasterCallback hostCallback) {
+  if (!hostCallback || hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+    return nullptr;
+  Effect* effect = new (std::nothrow) Effect(hostCallback);
+  if (!effect) return nullptr;
+  if (effect->failed()) {
+    delete effect;
+    return nullptr;
+  }
+  return effect->getAeffect();
+}
+
+}  // namespace vorlak

@@ -1,0 +1,13 @@
+// The module's two exported entry points; hosts try VSTPluginMain first, then main.
+#include "host/effect.h"
+
+extern "C" {
+
+__attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
+  return vorlak::createEffect(host);
+}
+
+// A C++ function cannot be called main, so the symbol gets its name from the assembler.
+__attribute__((visibility("default"))) AEffect* vorlakMain(audioMasterCallback host) asm("main");
+AEffect* vorlakMain(audioMasterCallback host) { return vorlak::createEffect(host); }
+}

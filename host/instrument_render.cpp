@@ -1,0 +1,107 @@
+// The render loop: per host block, the tempo, then sub-blocks on the tick grid with the
+// string pass and the chain, and the due MIDI events and envelope ticks at each boundary.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/float_mode.h"
+#include "host/instrument.h"
+
+namespace vorlak {
+namespace {
+
+void zero(float* channel, int frames) {
+  if (channel) std::memset(channel, 0, sizeof(float) * static_cast<size_t>(frames));
+}
+
+}  // namespace
+
+void Instrument::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+  replacingFlag = true;
+  process(inputs, outputs, sampleFrames);
+}
+
+void Instrument::walkEvents(int horizon, int activityReload) {
+  while (const QueuedEvent* next = peekEvent(engine.queue)) {
+    if (next->frame >= horizon) break;
+    const QueuedEvent event = *next;
+    dropEvent(engine.queue);
+    engine.activityHold = activityReload;
+    if (event.kind & kEventProgramChange)
+      setProgram(event.value);
+    else if (event.kind & kEventNoteOn)
+      styleNoteOn(engine, event.note, event.valueFloat, event.detune);
+    else if (event.kind & kEventNoteOff)
+      styleNoteOff(engine, event.note, event.valueFloat);
+    else
+      dispatchController(engine, event);
+  }
+  tickUpdate(engine);
+}
+
+void Instrument::renderStretch(float* left, float* right, int frames, int blockOffset,
+                               int activityReload) {
+  runTickGrid(
+      grid, engineSampleRate, frames, blockOffset,
+      [&](int offset, int length) { renderStrings(engine, left, right, offset, length); },
+      [&](int horizon) { walkEvents(horizon, activityReload); });
+}
+
+void Instrument::process(float**, float** outputs, VstInt32 sampleFrames) {
+  const bool replacing = replacingFlag;
+  replacingFlag = false;
+
+  // A tempo that is missing, not a number or not positive counts as the default 120 BPM.
+  const VstTimeInfo* time = getTimeInfo(kVstPpqPosValid | kVstTempoValid);
+  const float hostTempo = time ? static_cast<float>(time->tempo) : 120.0f;
+  engine.tempo = std::isfinite(hostTempo) && hostTempo > 0.0f ? hostTempo : 120.0f;
+
+  ScopedFloatMode floatMode;
+  const int frames = std::max(sampleFrames, 0);
+  const int64_t reload = static_cast<int64_t>(frames) +
+                         static_cast<int64_t>(engineSampleRate * 0.2f);
+  const int activityReload = static_cast<int>(std::min<int64_t>(reload, INT32_MAX));
+
+  float* hostLeft = outputs ? outputs[0] : nullptr;
+  float* hostRight = outputs ? outputs[1] : nullptr;
+
+  if (replacing && hostLeft && hostRight) {
+    zero(hostLeft, frames);
+    zero(hostRight, frames);
+    renderStretch(hostLeft, hostRight, frames, 0, activityReload);
+  } else {
+    // Accumulating, or a host that left out a channel: render through the scratch in pieces
+    // it can hold, so every frame the host asked for is produced.
+    const bool haveScratch = scratchFrames > 0;
+    float* left = haveScratch ? scratchChannels[0] : fallbackScratch[0];
+    float* right = haveScratch ? scratchChannels[1] : fallbackScratch[1];
+    const int capacity = haveScratch ? scratchFrames : kFallbackFrames;
+    for (int done = 0; done < frames;) {
+      const int piece = std::min(capacity, frames - done);
+      zero(left, piece);
+      zero(right, piece);
+      renderStretch(left, right, piece, done, activityReload);
+      float* targets[2] = {hostLeft ? hostLeft + done : nullptr,
+                           hostRight ? hostRight + done : nullptr};
+      const float* sources[2] = {left, right};
+      for (int c = 0; c < 2; ++c) {
+        if (!targets[c]) continue;
+        if (replacing)
+          std::memcpy(targets[c], sources[c], sizeof(float) * static_cast<size_t>(piece));
+        else
+          for (int i = 0; i < piece; ++i) targets[c][i] += sources[c][i];
+      }
+      done += piece;
+    }
+  }
+
+  if (engine.activityHold != 0) {
+    engine.activityHold = std::max(engine.activityHold - frames, 0);
+    if (engine.activityHold != engine.activityShown) {
+      notifyActivity(-1, engine.activityHold != 0 ? 1.0f : 0.0f);
+      engine.activityShown = engine.activityHold;
+    }
+  }
+}
+
+}  // namespace vorlak

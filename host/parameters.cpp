@@ -1,0 +1,137 @@
+#include "host/parameters.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "host/effect_base.h"
+
+namespace vorlak {
+namespace {
+
+enum class Display { kNone, kPercent, kOption, kGlissando };
+
+struct OptionList {
+  int count;
+  const char* const* names;
+};
+
+constexpr const char* kStringNames[] = {"Noise",  "6String1", "6String2", "6String3",
+                                        "Slap",   "Ebass",    "Fretless"};
+constexpr const char* kCoilNames[] = {"None", "Single", "Double"};
+constexpr const char* kAmpNames[] = {"Dry", "Tube", "EQ", "Bandpass"};
+constexpr const char* kCabNames[] = {"Dry", "British", "Combo", "StaX"};
+constexpr const char* kFxNames[] = {
+    "Dry",          "AMP:Phaser",      "AMP:Tremolo",   "AMP:WahWah",
+    "AMP:WahWah LFO", "AMP:Ringmod",   "AMP:Fuzz Box",  "AMP:Harmonizer",
+    "AMP:Talkbox",  "MST:Chorus",      "MST:Flanger",   "MST:Phaser",
+    "MST:Leslie",   "MST:Tremolo",     "MST:Dub Delay", "MST:Multitap"};
+constexpr const char* kAidNames[] = {"None",       "AutoChords", "PwrChords",
+                                     "Strumming",  "Solo fixed", "Solo dynamic"};
+constexpr const char* kLatchNames[] = {"off", "on"};
+constexpr const char* kGlissandoNames[] = {"PitchBend", "Modwheel"};
+
+template <int N>
+constexpr OptionList list(const char* const (&names)[N]) {
+  return {N, names};
+}
+
+struct ParameterInfo {
+  const char* name;
+  Display display;
+  OptionList options;
+};
+
+// "Latch" is shown as a percentage but decodes as a two-way switch.
+constexpr ParameterInfo kParameters[kNumParameters] = {
+    {"Strings", Display::kOption, list(kStringNames)},
+    {"Coils", Display::kOption, list(kCoilNames)},
+    {"Pickup pos", Display::kPercent, {}},
+    {"Tone", Display::kPercent, {}},
+    {"Slap level", Display::kPercent, {}},
+    {"Fret level", Display::kPercent, {}},
+    {"Harmonic", Display::kPercent, {}},
+    {"Damp", Display::kPercent, {}},
+    {"Vel VScale", Display::kPercent, {}},
+    {"Vel DScale", Display::kPercent, {}},
+    {"", Display::kNone, {}},
+    {"", Display::kNone, {}},
+    {"Amp type", Display::kOption, list(kAmpNames)},
+    {"Drive", Display::kPercent, {}},
+    {"Presence", Display::kPercent, {}},
+    {"Feedback", Display::kPercent, {}},
+    {"EQ low", Display::kPercent, {}},
+    {"EQ mid", Display::kPercent, {}},
+    {"EQ high", Display::kPercent, {}},
+    {"Cab type", Display::kOption, list(kCabNames)},
+    {"FX", Display::kOption, list(kFxNames)},
+    {"FX par1", Display::kPercent, {}},
+    {"FX par2", Display::kPercent, {}},
+    {"", Display::kNone, {}},
+    {"Aid", Display::kOption, list(kAidNames)},
+    {"Timing", Display::kPercent, {}},
+    {"Latch", Display::kPercent, list(kLatchNames)},
+    {"Glissando src", Display::kGlissando, list(kGlissandoNames)},
+};
+
+bool validIndex(int index) { return index >= 0 && index < kNumParameters; }
+
+}  // namespace
+
+// The single-precision literals n - 0.01, so that every k / (n - 1) decodes back to k.
+float optionMultiplier(int count) {
+  switch (count) {
+    case 2: return 1.99f;
+    case 3: return 2.99f;
+    case 4: return 3.99f;
+    case 6: return 5.99f;
+    case 7: return 6.99f;
+    case 11: return 10.99f;
+    case 16: return 15.99f;
+    default: return static_cast<float>(count) - 0.01f;
+  }
+}
+
+namespace {
+
+}  // namespace
+
+int optionCount(int index) { return validIndex(index) ? kParameters[index].options.count : 0; }
+
+int optionIndex(int index, float value) {
+  const int count = optionCount(index);
+  if (count == 0) return 0;
+  const float product = value * optionMultiplier(count);
+  if (!(product >= 0.0f)) return 0;
+  if (product >= static_cast<float>(count - 1)) return count - 1;
+  return static_cast<int>(product);
+}
+
+const char* optionName(int index, int option) {
+  if (option < 0 || option >= optionCount(index)) return "";
+  return kParameters[index].options.names[option];
+}
+
+const char* parameterName(int index) { return validIndex(index) ? kParameters[index].name : ""; }
+
+void formatParameterDisplay(int index, float value, char* text) {
+  text[0] = 0;
+  if (!validIndex(index)) return;
+  switch (kParameters[index].display) {
+    case Display::kNone:
+      return;
+    case Display::kPercent: {
+      const float percent = value * 100.0f;
+      const int shown = std::isfinite(percent) && std::fabs(percent) < 1.0e6f
+                            ? static_cast<int>(percent)
+                            : 0;
+      std::snprintf(text, kParameterTextSize, "%d%%", shown);
+      return;
+    }
+    case Display::kOption:
+    case Display::kGlissando:
+      copyText(text, optionName(index, optionIndex(index, value)), kParameterTextSize);
+      return;
+  }
+}
+
+}  // namespace vorlak
