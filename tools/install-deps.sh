@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tools and the tests need, when any is missing.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config python3
+          libgtest-dev libbenchmark-dev libsmf-dev libsndfile1-dev libstk-dev)
+if [ "${1:-}" = "--tests" ]; then
+  # The real-host check runs Ardour's plug-in scanner.
+  packages+=(ardour)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"
