@@ -1,0 +1,167 @@
+#include "tools/render_options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace vorlak::render {
+namespace {
+
+enum LongOnly { kPlugin = 256, kSet, kListPrograms, kListParams, kTail, kFloat };
+
+bool parseInt(const char* text, long low, long high, long* out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value < low || value > high) return false;
+  *out = value;
+  return true;
+}
+
+bool parseReal(const char* text, double low, double high, double* out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text, &end);
+  if (errno != 0 || *end != '\0' || !std::isfinite(value) || value < low || value > high) {
+    return false;
+  }
+  *out = value;
+  return true;
+}
+
+bool parseSetting(const std::string& text, RenderOptions* options, std::string* error) {
+  const auto equals = text.rfind('=');
+  if (equals == std::string::npos || equals == 0) {
+    *error = "--set expects \"Name=value\", got \"" + text + "\"";
+    return false;
+  }
+  double value = 0.0;
+  if (!parseReal(text.c_str() + equals + 1, 0.0, 1.0, &value)) {
+    *error = "--set " + text + ": the value must be a number from 0 to 1";
+    return false;
+  }
+  options->settings.emplace_back(text.substr(0, equals), static_cast<float>(value));
+  return true;
+}
+
+}  // namespace
+
+std::string usageText(const char* program) {
+  return std::string("Usage: ") + program +
+         " [options] [FILE.mid]\n"
+         "Plays a standard MIDI file (or, without one, a built-in demo phrase) through the\n"
+         "Vorlak plug-in and writes a stereo WAV file.\n"
+         "\n"
+         "  -o, --output FILE     WAV file to write (default vorlak-demo.wav)\n"
+         "  -p, --program N|NAME  program number 0-63 or exact program name\n"
+         "  -r, --rate HZ         sample rate (default 44100)\n"
+         "  -b, --block N         frames per process call (default 512)\n"
+         "  -t, --tempo BPM       host tempo, also the demo's tempo (default 120)\n"
+         "      --set NAME=VALUE  set a parameter by its exact name to 0..1 (repeatable)\n"
+         "      --tail SECONDS    time rendered after the last event (default 2)\n"
+         "      --float           write 32-bit float samples instead of 16-bit\n"
+         "      --plugin PATH     plug-in module (default vorlak.so beside this program)\n"
+         "      --list-programs   print the program names and exit\n"
+         "      --list-params     print the parameters with their current values and exit\n"
+         "  -h, --help            show this text\n";
+}
+
+bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error) {
+  static const option kLong[] = {
+      {"output", required_argument, nullptr, 'o'},
+      {"program", required_argument, nullptr, 'p'},
+      {"rate", required_argument, nullptr, 'r'},
+      {"block", required_argument, nullptr, 'b'},
+      {"tempo", required_argument, nullptr, 't'},
+      {"help", no_argument, nullptr, 'h'},
+      {"plugin", required_argument, nullptr, kPlugin},
+      {"set", required_argument, nullptr, kSet},
+      {"tail", required_argument, nullptr, kTail},
+      {"float", no_argument, nullptr, kFloat},
+      {"list-programs", no_argument, nullptr, kListPrograms},
+      {"list-params", no_argument, nullptr, kListParams},
+      {nullptr, 0, nullptr, 0},
+  };
+  opterr = 0;
+  optind = 1;
+  for (;;) {
+    const int previousIndex = optind;
+    const int code = getopt_long(argc, argv, ":o:p:r:b:t:h", kLong, nullptr);
+    if (code == -1) break;
+    long number = 0;
+    switch (code) {
+      case 'o':
+        if (*optarg == '\0') {
+          *error = "--output needs a file name";
+          return false;
+        }
+        options->outputPath = optarg;
+        break;
+      case 'p':
+        options->program = optarg;
+        break;
+      case 'r':
+        if (!parseInt(optarg, 1000, 768000, &number)) {
+          *error = std::string("bad sample rate \"") + optarg + "\" (1000 to 768000 Hz)";
+          return false;
+        }
+        options->sampleRate = static_cast<int>(number);
+        break;
+      case 'b':
+        if (!parseInt(optarg, 1, 65536, &number)) {
+          *error = std::string("bad block size \"") + optarg + "\" (1 to 65536 frames)";
+          return false;
+        }
+        options->blockSize = static_cast<int>(number);
+        break;
+      case 't':
+        if (!parseReal(optarg, 1.0, 1000.0, &options->tempo)) {
+          *error = std::string("bad tempo \"") + optarg + "\" (1 to 1000 BPM)";
+          return false;
+        }
+        break;
+      case 'h':
+        options->help = true;
+        break;
+      case kPlugin:
+        options->pluginPath = optarg;
+        break;
+      case kSet:
+        if (!parseSetting(optarg, options, error)) return false;
+        break;
+      case kTail:
+        if (!parseReal(optarg, 0.0, 600.0, &options->tailSeconds)) {
+          *error = std::string("bad tail \"") + optarg + "\" (0 to 600 seconds)";
+          return false;
+        }
+        break;
+      case kFloat:
+        options->format = SampleFormat::Float32;
+        break;
+      case kListPrograms:
+        options->listPrograms = true;
+        break;
+      case kListParams:
+        options->listParams = true;
+        break;
+      case ':':
+        *error = std::string("option ") + argv[previousIndex] + " needs a value";
+        return false;
+      default:
+        *error = std::string("unknown option ") + argv[previousIndex];
+        return false;
+    }
+  }
+  if (optind < argc) options->midiPath = argv[optind++];
+  if (optind < argc) {
+    *error = std::string("unexpected argument ") + argv[optind] + " (only one MIDI file)";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vorlak::render
