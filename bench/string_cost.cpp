@@ -1,0 +1,75 @@
+// Renders a fixed length of audio with one scene and exits, for counting instructions under
+// valgrind --tool=callgrind (see instruction_cost.sh beside this file).
+//
+//   vorlak_string_cost strings|stk|instance [seconds]
+//
+// seconds defaults to 10 and may be 0: a run of 0 seconds does only the set-up, so the
+// difference between two runs is the cost of the audio alone. Nothing is computed per sample
+// beyond the scene itself; the peak of the last block is printed to show that it sounded.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "bench/scenes.h"
+
+namespace {
+
+using namespace vorlak::bench;
+
+float peak(const std::vector<float>& block) {
+  float value = 0.0f;
+  for (float x : block) value = std::max(value, std::fabs(x));
+  return value;
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: vorlak_string_cost strings|stk|instance [seconds]\n");
+  return 2;
+}
+
+template <class Render>
+void renderFor(int64_t frames, Render&& render) {
+  for (int64_t done = 0; done < frames;) {
+    const int block = static_cast<int>(std::min<int64_t>(kBlockFrames, frames - done));
+    render(block);
+    done += block;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) return usage();
+  const char* mode = argv[1];
+  const double seconds = argc == 3 ? std::atof(argv[2]) : 10.0;
+  if (!(seconds >= 0.0)) return usage();
+  const auto frames = static_cast<int64_t>(std::llround(seconds * kSampleRate));
+
+  std::vector<float> left(kBlockFrames), right(kBlockFrames);
+  if (std::strcmp(mode, "strings") == 0) {
+    StringScene scene;
+    renderFor(frames, [&](int n) { scene.render(left.data(), right.data(), n); });
+    std::printf("strings: %lld frames, %d voices rendered, last block peak %g\n",
+                static_cast<long long>(frames), scene.renderedVoices(), peak(left));
+  } else if (std::strcmp(mode, "stk") == 0) {
+    StkGuitarScene scene;
+    renderFor(frames, [&](int n) { scene.render(left.data(), n); });
+    std::printf("stk: %lld frames, last block peak %g\n", static_cast<long long>(frames),
+                peak(left));
+  } else if (std::strcmp(mode, "instance") == 0) {
+    InstanceScene scene;
+    if (!scene.valid()) {
+      std::fprintf(stderr, "createEffect returned no instance\n");
+      return 1;
+    }
+    renderFor(frames, [&](int n) { scene.render(left.data(), right.data(), n); });
+    std::printf("instance: %lld frames, last block peak %g\n", static_cast<long long>(frames),
+                peak(left));
+  } else {
+    return usage();
+  }
+  return 0;
+}
