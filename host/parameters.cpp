@@ -120,8 +120,9 @@ void formatParameterDisplay(int index, float value, char* text) {
     case Display::kNone:
       return;
     case Display::kPercent: {
-      const float percent = value * 100.0f;
-      const int shown = std::isfinite(percent) && std::fabs(percent) < 1.0e6f
+      // The product is taken in double: in float, 0.29 x 100 rounds up to exactly 29.
+      const double percent = static_cast<double>(value) * 100.0;
+      const int shown = std::isfinite(percent) && std::fabs(percent) < 1.0e6
                             ? static_cast<int>(percent)
                             : 0;
       std::snprintf(text, kParameterTextSize, "%d%%", shown);

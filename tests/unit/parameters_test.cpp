@@ -42,7 +42,9 @@ TEST(ParameterDisplay, TruncatesPercentagesAndDecodesOptionEdges) {
       {kFx, 0.0667f, "AMP:Phaser"},    {kStrings, 0.5f, "6String3"},
       {kCoils, 0.5f, "Single"},        {kCabType, 0.3333f, "British"},
       {kAid, 0.25f, "AutoChords"},     {kAid, 0.5f, "PwrChords"},
-      {kLatch, 0.5f, "50%"},           {kLatch, 0.51f, "51%"},
+      {kLatch, 0.5f, "50%"},           {kLatch, 0.75f, "75%"},
+      // The nearest float to 0.51 lies just below it, so it truncates to 50.
+      {kLatch, 0.51f, "50%"},
       {kGlissandoSrc, 0.5f, "PitchBend"}, {kGlissandoSrc, 0.51f, "Modwheel"},
   };
   for (const Case& c : cases) {
