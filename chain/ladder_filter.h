@@ -1,0 +1,43 @@
+// Four-stage ladder low-pass with resonance feedback and a cubic soft limit on the last
+// stage. Each stage is a bilinear one-pole of unity DC gain; the output is scaled by
+// (40000 - cutoff)·0.0001, about 4, which callers undo where they need unity.
+// cutoff is normalised (useful range 0..1, per-sample at the running rate); resonance 0
+// gives a plain low-pass, higher values a peak near cutoff. Zero state: LadderFilter{}.
+#pragma once
+
+namespace vorlak {
+
+struct LadderFilter {
+  float y1, y2, y3, y4;
+  float oldX, oldY1, oldY2, oldY3;
+
+  // The stage coefficient follows min(cutoff, 1).
+  float step(float x, float cutoff, float resonance) {
+    return run(x, cutoff < 1.0f ? cutoff : 1.0f, cutoff, resonance);
+  }
+
+  // The cabinet's variant: the stage coefficient follows cutoff unclamped.
+  float stepUnclamped(float x, float cutoff, float resonance) {
+    return run(x, cutoff, cutoff, resonance);
+  }
+
+ private:
+  // F sets the stages; f (unclamped) sets the feedback and the output scaling.
+  float run(float x, float F, float f, float r) {
+    const float k = 3.6f * F - 1.6f * (F * F) - 1.0f;
+    const float p = (k + 1.0f) * 0.5f;
+    const float in = x - 2.0f * (r / (f * 20000.0f + 5050.0f) * 12000.0f) * y4;
+    y1 = (in + oldX) * p - k * y1;
+    y2 = (y1 + oldY1) * p - k * y2;
+    oldY1 = y1;
+    y3 = (y2 + oldY2) * p - k * y3;
+    oldY2 = y2;
+    const float t = (y3 + oldY3) * p - k * y4;
+    oldY3 = y3;
+    y4 = t - t * t * t * 0.01667f;
+    oldX = in;
+    return (40000.0f - f) * y4 * 0.0001f;
+  }
+};
+
+}  // namespace vorlak
