@@ -33,6 +33,7 @@ Instrument::Instrument(audioMasterCallback hostCallback)
 
   Instrument::setSampleRate(44100.0f);
   engineSetup(engine, engineSampleRate);
+  resetChain(chain, engineSampleRate);
   releaseAll(engine);
   resetControllers(engine);
   grid.tickCountdown = 0.0f;

@@ -2,6 +2,7 @@
 // the one place that wires the engine's subsystems to each other and to the host.
 #pragma once
 
+#include "chain/signal_chain.h"
 #include "engine/engine.h"
 #include "engine/render_clock.h"
 #include "host/effect_base_ex.h"
@@ -63,6 +64,7 @@ class Instrument : public EffectBaseEx {
   TickGrid grid{0.0f};
   float fallbackScratch[2][kFallbackFrames];
   Engine engine;
+  Chain chain;
 };
 
 }  // namespace vorlak

@@ -43,7 +43,10 @@ void Instrument::renderStretch(float* left, float* right, int frames, int blockO
                                int activityReload) {
   runTickGrid(
       grid, engineSampleRate, frames, blockOffset,
-      [&](int offset, int length) { renderStrings(engine, left, right, offset, length); },
+      [&](int offset, int length) {
+        renderStrings(engine, left, right, offset, length);
+        processChain(chain, engine, left, right, offset, length);
+      },
       [&](int horizon) { walkEvents(horizon, activityReload); });
 }
 

@@ -1,0 +1,33 @@
+// The chain from the string mix to the stereo output: the pre-amplifier effect, the
+// amplifier and cabinet with the feedback resonator, a fixed output voicing, an output
+// high-pass and gain, and the master effect. It works in place on the two channels.
+#pragma once
+
+#include <cstdint>
+
+#include "chain/amplifier.h"
+#include "chain/biquad.h"
+#include "chain/cabinet.h"
+
+namespace vorlak {
+
+struct Engine;
+
+enum ChainBiquad : int { kEqLowBand = 0, kEqMidBand = 1, kEqHighBand = 2, kVoicingLow = 3,
+                         kVoicingHigh = 4 };
+
+struct Chain {
+  BiquadBank biquads;
+  Amplifier amplifier;
+  Cabinet cabinet;
+  float outputHighpass;
+  uint32_t feedbackWritePos;
+};
+
+// Zero state, with the feedback ring written one tick ahead of where the strings read it.
+void resetChain(Chain& chain, float sampleRate);
+
+void processChain(Chain& chain, Engine& engine, float* left, float* right, int offset,
+                  int count);
+
+}  // namespace vorlak
