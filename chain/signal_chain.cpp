@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "chain/amp_effects.h"
+#include "chain/master_effects.h"
 #include "chain/table_sin.h"
 #include "engine/engine.h"
 #include "host/parameters.h"
@@ -114,6 +116,26 @@ void ampAndCabinet(Chain& chain, Engine& engine, float* left, float* right, int 
   chain.outputHighpass = highpass;
 }
 
+void runAmpAndCabinet(Chain& chain, Engine& engine, float* l, float* r, int count,
+                      float outputGain) {
+  const float* v = engine.liveValues;
+  const int model = optionIndex(kCabType, v[kCabType]);
+  switch (optionIndex(kAmpType, v[kAmpType])) {
+    case kAmpDry:
+      ampAndCabinet<kAmpDry>(chain, engine, l, r, count, model, outputGain);
+      break;
+    case kAmpTube:
+      ampAndCabinet<kAmpTube>(chain, engine, l, r, count, model, outputGain);
+      break;
+    case kAmpEq:
+      ampAndCabinet<kAmpEq>(chain, engine, l, r, count, model, outputGain);
+      break;
+    default:
+      ampAndCabinet<kAmpBandpass>(chain, engine, l, r, count, model, outputGain);
+      break;
+  }
+}
+
 }  // namespace
 
 void resetChain(Chain& chain, float sampleRate) {
@@ -135,22 +157,13 @@ void processChain(Chain& chain, Engine& engine, float* left, float* right, int o
     if (std::fabs(sum) < 1.0e-6f) engine.silenceCount = saturatingIncrement(engine.silenceCount);
   }
 
-  if (engine.stringsActive != 1) return;
-  const int model = optionIndex(kCabType, v[kCabType]);
-  switch (optionIndex(kAmpType, v[kAmpType])) {
-    case kAmpDry:
-      ampAndCabinet<kAmpDry>(chain, engine, l, r, count, model, outputGain);
-      break;
-    case kAmpTube:
-      ampAndCabinet<kAmpTube>(chain, engine, l, r, count, model, outputGain);
-      break;
-    case kAmpEq:
-      ampAndCabinet<kAmpEq>(chain, engine, l, r, count, model, outputGain);
-      break;
-    default:
-      ampAndCabinet<kAmpBandpass>(chain, engine, l, r, count, model, outputGain);
-      break;
-  }
+  const int fx = optionIndex(kFx, v[kFx]);
+  const bool strings = engine.stringsActive == 1;
+  const bool effectRuns = strings || runsWithoutStrings(fx);
+  if (fx >= kFxAmpPhaser && fx <= kFxAmpTalkbox && effectRuns)
+    runAmpEffect(fx, chain.effects, engine, l, r, count);
+  if (strings) runAmpAndCabinet(chain, engine, l, r, count, outputGain);
+  if (fx >= kFxMstChorus && effectRuns) runMasterEffect(fx, chain.effects, engine, l, r, count);
 }
 
 }  // namespace vorlak

@@ -8,6 +8,7 @@
 #include "chain/amplifier.h"
 #include "chain/biquad.h"
 #include "chain/cabinet.h"
+#include "chain/effect_state.h"
 
 namespace vorlak {
 
@@ -22,6 +23,7 @@ struct Chain {
   Cabinet cabinet;
   float outputHighpass;
   uint32_t feedbackWritePos;
+  EffectState effects;
 };
 
 // Zero state, with the feedback ring written one tick ahead of where the strings read it.
