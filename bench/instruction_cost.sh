@@ -10,8 +10,11 @@
 #   bench/instruction_cost.sh [path/to/vorlak_string_cost] [seconds] [scene...]
 #
 # The executable defaults to build/bench/vorlak_string_cost, seconds to 10 and the scenes to
-# "strings stk instance". Needs valgrind (Debian: apt-get install valgrind). The callgrind
-# files are kept in a temporary folder whose name is printed, for callgrind_annotate.
+# "strings stk instance". Every mode of vorlak_string_cost is a scene: instance-fx0 and
+# instance-fx12 are the instance with the "Tube" amplifier and "StaX" cabinet, without an
+# effect and with the heaviest one ("MST:Leslie"). Needs valgrind (Debian: apt-get install
+# valgrind). The callgrind files are kept in a temporary folder whose name is printed, for
+# callgrind_annotate.
 set -euo pipefail
 
 program=${1:-build/bench/vorlak_string_cost}

@@ -148,13 +148,15 @@ void StkGuitarScene::render(float* out, int frames) {
 
 // ---------------------------------------------------------------------------------------------
 
-InstanceScene::InstanceScene() {
+InstanceScene::InstanceScene(std::initializer_list<ParameterSetting> settings) {
   effect = createEffect(hostCallback);
   if (!effect) return;
   effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
   effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, kSampleRate);
   effect->dispatcher(effect, effSetBlockSize, 0, kBlockFrames, nullptr, 0.0f);
   effect->dispatcher(effect, effSetProgram, 0, kFunkyProgram, nullptr, 0.0f);
+  for (const ParameterSetting& setting : settings)
+    effect->setParameter(effect, setting.index, setting.value);
   effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
 }
 

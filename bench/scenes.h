@@ -7,13 +7,15 @@
 // StkGuitarScene: STK's Guitar with six strings playing the same notes at the same sounding
 //   frequencies (our strings ring an octave below the note) on the same re-pluck schedule.
 // InstanceScene: a whole instance made by createEffect and driven through its dispatcher and
-//   processReplacing, program "SINGLE Funky" (strummed), playing a four-chord phrase.
+//   processReplacing, program "SINGLE Funky" (strummed), playing a four-chord phrase; optional
+//   parameter settings applied after the program vary its amplifier, cabinet or effect.
 //
 // All three render host blocks of kBlockFrames frames at 44.1 kHz; an output sample means one
 // frame (the string pass writes the left channel and copies it to the right).
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 
 #include "engine/engine.h"
@@ -73,9 +75,15 @@ class StkGuitarScene {
   int64_t position = 0;
 };
 
+// A parameter value set on top of the scene's program.
+struct ParameterSetting {
+  int index;
+  float value;
+};
+
 class InstanceScene {
  public:
-  InstanceScene();
+  explicit InstanceScene(std::initializer_list<ParameterSetting> settings = {});
   ~InstanceScene();
   InstanceScene(const InstanceScene&) = delete;
   InstanceScene& operator=(const InstanceScene&) = delete;

@@ -1,7 +1,10 @@
 // Renders a fixed length of audio with one scene and exits, for counting instructions under
 // valgrind --tool=callgrind (see instruction_cost.sh beside this file).
 //
-//   vorlak_string_cost strings|stk|instance [seconds]
+//   vorlak_string_cost strings|stk|instance|instance-fxN [seconds]
+//
+// instance-fxN is the instance scene with the "Tube" amplifier, the "StaX" cabinet and "FX"
+// option N (0 "Dry" .. 15; 12, "MST:Leslie", is the heaviest).
 //
 // seconds defaults to 10 and may be 0: a run of 0 seconds does only the set-up, so the
 // difference between two runs is the cost of the audio alone. Nothing is computed per sample
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "bench/scenes.h"
+#include "host/parameters.h"
 
 namespace {
 
@@ -26,7 +30,7 @@ float peak(const std::vector<float>& block) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: vorlak_string_cost strings|stk|instance [seconds]\n");
+  std::fprintf(stderr, "usage: vorlak_string_cost strings|stk|instance|instance-fxN [seconds]\n");
   return 2;
 }
 
@@ -59,14 +63,22 @@ int main(int argc, char** argv) {
     renderFor(frames, [&](int n) { scene.render(left.data(), n); });
     std::printf("stk: %lld frames, last block peak %g\n", static_cast<long long>(frames),
                 peak(left));
-  } else if (std::strcmp(mode, "instance") == 0) {
-    InstanceScene scene;
+  } else if (std::strcmp(mode, "instance") == 0 || std::strncmp(mode, "instance-fx", 11) == 0) {
+    const bool tube = mode[8] != '\0';
+    char* end = nullptr;
+    const long fx = tube ? std::strtol(mode + 11, &end, 10) : 0;
+    if (tube && (end == mode + 11 || *end != '\0' || fx < 0 || fx > 15)) return usage();
+    using vorlak::kAmpType, vorlak::kCabType, vorlak::kFx;
+    InstanceScene scene = tube ? InstanceScene({{kAmpType, 1.0f / 3.0f},
+                                                {kCabType, 1.0f},
+                                                {kFx, static_cast<float>(fx) / 15.0f}})
+                               : InstanceScene();
     if (!scene.valid()) {
       std::fprintf(stderr, "createEffect returned no instance\n");
       return 1;
     }
     renderFor(frames, [&](int n) { scene.render(left.data(), right.data(), n); });
-    std::printf("instance: %lld frames, last block peak %g\n", static_cast<long long>(frames),
+    std::printf("%s: %lld frames, last block peak %g\n", mode, static_cast<long long>(frames),
                 peak(left));
   } else {
     return usage();
