@@ -2,11 +2,11 @@
 # Installs the Debian packages the build, the tools and the tests need, when any is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config python3
+packages=(g++ cmake ninja-build pkg-config python3 libx11-dev libxtst-dev
           libgtest-dev libbenchmark-dev libsmf-dev libsndfile1-dev libstk-dev)
 if [ "${1:-}" = "--tests" ]; then
   # The real-host check runs Ardour's plug-in scanner.
-  packages+=(ardour)
+  packages+=(ardour xvfb xauth)
 fi
 
 missing=()

@@ -1,0 +1,72 @@
+// The window system as the toolkit sees it: one child window inside the host's window, the
+// pointer and buttons, a clock, and a popup menu. Bindings: x11 for hosts, headless for
+// tests and snapshots. Nothing else in the editor includes a window-system header.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/toolkit/geometry.h"
+
+namespace vorlak {
+
+class Surface;
+
+struct MenuEntry {
+  enum Kind : uint8_t { kItem, kSeparator, kTitle, kGreyed, kSubmenuBegin, kSubmenuEnd };
+  std::string text;
+  int id = -1;  // reported when chosen; items only
+  Kind kind = kItem;
+  bool checked = false;
+  bool columnBreak = false;
+};
+
+// What the window hands to the frame while its events are drained.
+class WindowEvents {
+ public:
+  virtual ~WindowEvents() = default;
+  virtual void onPaint(const Rect& area) = 0;
+  // button: kLeftButton, kMiddleButton or kRightButton; point relative to the window.
+  virtual void onButtonDown(Point point, int button) = 0;
+  virtual void onWheel(Point point, float distance) = 0;
+  // The window went away without us (the host destroyed its parent first).
+  virtual void onDestroyed() = 0;
+};
+
+class NativeWindow {
+ public:
+  virtual ~NativeWindow() = default;
+  // Shows area of the back buffer (window coordinates) on screen.
+  virtual void present(const Surface& backBuffer, const Rect& area) = 0;
+  // The pointer relative to the window's top-left, read now.
+  virtual Point pointer() = 0;
+  // MouseButtons bits (buttons and Shift, Ctrl, Alt), read now.
+  virtual int buttons() = 0;
+  // 0 default, 1 wait, 2 west-east, 3 north-south, 4 four-way, 5 NE-SW, 6 NW-SE.
+  virtual void setCursor(int kind) = 0;
+  // Shows a menu with its top-left at `at` (window coordinates) and waits for the choice;
+  // the chosen entry's id, or -1 when dismissed.
+  virtual int popupMenu(const std::vector<MenuEntry>& entries, Point at, bool rightButton) = 0;
+  // Handles pending events; with paintOnly, at most one pending paint and nothing else.
+  virtual void dispatchEvents(WindowEvents& events, bool paintOnly) = 0;
+  virtual bool alive() const = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  // A visible child window of the given size in parent; null without a parent or when the
+  // window system is unreachable.
+  virtual std::unique_ptr<NativeWindow> createWindow(void* parent, int width, int height) = 0;
+  virtual uint32_t tickCount() = 0;  // milliseconds
+  virtual void sleep(int milliseconds) = 0;
+};
+
+// The platform the editor uses: X11 unless a test or the snapshot tool installed another.
+Platform& currentPlatform();
+// Installs platform (not owned), or restores the default with null.
+void setPlatform(Platform* platform);
+
+}  // namespace vorlak

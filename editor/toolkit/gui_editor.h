@@ -1,0 +1,42 @@
+// The editor base the host drives: rectangle, open and close, the idle pump that keeps redraws
+// and the host going inside mouse loops, keys, knob mode and wheel.
+#pragma once
+
+#include <memory>
+
+#include "editor/host_editor.h"
+#include "editor/toolkit/root_frame.h"
+
+namespace vorlak {
+
+// The process-wide knob mode: 2 makes knobs follow straight drags, anything else the angle.
+int knobMode();
+
+class GuiEditor : public HostEditor {
+ public:
+  explicit GuiEditor(EffectBase* effect);
+  ~GuiEditor() override;
+
+  VstIntPtr getRect(ERect** rect) override;
+  VstIntPtr open(void* parent) override;
+  void idle() override;
+  VstIntPtr keyDown(VstKeyCode& key) override;
+  VstIntPtr keyUp(VstKeyCode& key) override;
+  VstIntPtr setKnobMode(VstInt32 mode) override;
+  bool onWheel(float distance) override;
+
+  virtual void setParameter(VstInt32 index, float value);
+  virtual void redraw(Widget* widget);
+  virtual void idlePump();
+
+  RootFrame* getFrame() { return frame.get(); }
+  EffectBase* getEffect() { return effect; }
+
+ protected:
+  ERect rectangle{0, 0, 0, 0};
+  std::unique_ptr<RootFrame> frame;
+  uint32_t nextIdle;
+  bool inIdle = false;
+};
+
+}  // namespace vorlak
