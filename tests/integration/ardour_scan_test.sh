@@ -21,9 +21,11 @@ cp "$module" "$path"
 # The scanner caches by modification time and skips files that look freshly written.
 touch -d '-5 seconds' "$path"
 
+# With the sanitizer runtimes preloaded the scanner can deadlock in a library's exit
+# handler after it has written its result, hence the time limit.
 HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" LD_LIBRARY_PATH=/usr/lib/ardour7 \
   LD_PRELOAD="$preload" ASAN_OPTIONS="detect_leaks=0:${ASAN_OPTIONS:-}" \
-  "$scanner" -v -f "$path" </dev/null >"$tmp/scan.log" 2>&1
+  timeout 30 "$scanner" -v -f "$path" </dev/null >"$tmp/scan.log" 2>&1
 status=$?
 
 hash=$(printf %s "$path" | sha1sum | cut -d' ' -f1)

@@ -50,12 +50,15 @@ TEST_F(Render, WithoutNotesTheOutputIsExactlySilent) {
   EXPECT_EQ(peak(out.right), 0.0f);
 }
 
-TEST_F(Render, EveryProgramIsSilentWithoutNotes) {
+// Effects that run without strings (the phasers) may pass on the tiny constants added at
+// filter inputs, far below anything audible.
+TEST_F(Render, EveryProgramIsInaudibleWithoutNotes) {
+  constexpr float kInaudible = 1e-6f;  // -120 dB
   for (VstIntPtr program = 0; program < 64; ++program) {
     plugin->setProgram(program);
-    const Rendered out = renderChecked(*plugin, 4 * kBlock);
-    EXPECT_EQ(peak(out.left), 0.0f) << "program " << program;
-    EXPECT_EQ(peak(out.right), 0.0f) << "program " << program;
+    const Rendered out = renderChecked(*plugin, 16 * kBlock);
+    EXPECT_LT(peak(out.left), kInaudible) << "program " << program;
+    EXPECT_LT(peak(out.right), kInaudible) << "program " << program;
   }
 }
 
