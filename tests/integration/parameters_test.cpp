@@ -1,4 +1,5 @@
 // The 28 parameters as a host sees them: names, display texts, labels and stored values.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,30 @@ TEST_F(Parameters, LatchShowsAPercentage) {
   EXPECT_EQ(displayOf(26, 0.51f), "50%");
   EXPECT_EQ(displayOf(26, 0.75f), "75%");
   EXPECT_EQ(displayOf(26, 1.0f), "100%");
+}
+
+// The latch switch shows only as a percentage, so it is heard instead: a latched note
+// sounds on after its release, an unlatched one dies away.
+double levelAfterRelease(float latch) {
+  auto plugin = startVorlak();
+  if (!plugin) return 0.0;
+  plugin->setProgram(21);
+  plugin->setParameter(26, latch);
+  plugin->sendMidi(0x90, 45, 110);
+  renderChecked(*plugin, 20 * kBlock);
+  plugin->sendMidi(0x80, 45, 0);
+  renderChecked(*plugin, 40 * kBlock);
+  const Rendered later = renderChecked(*plugin, 40 * kBlock);
+  double energy = 0.0;
+  for (float s : later.left) energy += static_cast<double>(s) * s;
+  return std::sqrt(energy / static_cast<double>(later.left.size()));
+}
+
+TEST(Latch, SwitchesOnJustAboveHalf) {
+  const double latched = levelAfterRelease(0.51f);
+  const double unlatched = levelAfterRelease(0.5f);
+  EXPECT_GT(latched, 0.01);
+  EXPECT_LT(unlatched, latched * 0.01);
 }
 
 TEST_F(Parameters, GlissandoSourceIsATwoWaySwitch) {
