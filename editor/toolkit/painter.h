@@ -21,6 +21,7 @@ class Painter {
   Painter& operator=(const Painter&) = delete;
 
   void moveTo(Point p);
+  // Stops one pixel short of p, as the window system does; p starts the next segment.
   void lineTo(Point p);
   // Closed one-pixel outline through the four corners (right and bottom included).
   void drawRect(const Rect& r);
@@ -39,7 +40,7 @@ class Painter {
 
   Surface* surface() { return target; }
   RootFrame* frame() { return owner; }
-  void touch(const Rect& r);  // marks an area to present
+  void touch(const Rect& r);  // marks an area (surface coordinates) to present
 
  protected:
   void plot(int x, int y, uint32_t pixel);

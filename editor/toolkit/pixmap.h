@@ -3,6 +3,9 @@
 // destination alone.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "editor/toolkit/geometry.h"
 #include "editor/toolkit/surface.h"
 

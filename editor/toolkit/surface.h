@@ -2,6 +2,7 @@
 // The panel is drawn identically everywhere and can be checked pixel by pixel.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +29,9 @@ class Surface {
   // surfaces and to clip (destination coordinates).
   void blit(const Surface& source, int sx, int sy, int dx, int dy, int width, int height,
             const Rect& clip);
+  // As blit, but source pixels equal to key (0x00RRGGBB) leave the destination unchanged.
+  void blitTransparent(const Surface& source, int sx, int sy, int dx, int dy, int width,
+                       int height, const Rect& clip, uint32_t key);
   const std::vector<uint32_t>& data() const { return pixels; }
 
  private:
