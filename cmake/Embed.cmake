@@ -30,3 +30,47 @@ foreach(slot IN LISTS VORLAK_EXCITATION_SLOTS)
 endforeach()
 vorlak_embed_files(excitation_samples ELEMENT int16 FILES ${excitation_files})
 unset(excitation_files)
+
+# The panel's bitmaps 128 to 145. Only those present are embedded; a generated table lists
+# them for panelBitmap(), and adding a file to resources/ reconfigures.
+set(panel_bitmap_files "")
+set(panel_bitmap_declarations "")
+set(panel_bitmap_entries "")
+foreach(id RANGE 128 145)
+  set(file ${CMAKE_SOURCE_DIR}/resources/bitmap-${id}.bmp)
+  if(EXISTS ${file})
+    list(APPEND panel_bitmap_files ${file})
+    string(APPEND panel_bitmap_declarations
+      "extern const std::uint8_t bitmap_${id}[];\nextern const std::size_t bitmap_${id}_size;\n")
+    string(APPEND panel_bitmap_entries "    {${id}, bitmap_${id}, &bitmap_${id}_size},\n")
+  endif()
+endforeach()
+if(panel_bitmap_files)
+  vorlak_embed_files(panel_bitmaps ELEMENT uint8 FILES ${panel_bitmap_files})
+endif()
+set(panel_bitmap_table ${CMAKE_BINARY_DIR}/generated/panel_bitmap_table.cpp)
+file(CONFIGURE OUTPUT ${panel_bitmap_table} CONTENT
+"// Generated at configure time from the bitmaps present in resources/.
+#include \"editor/toolkit/resources.h\"
+
+namespace vorlak::embedded {
+
+${panel_bitmap_declarations}
+const PanelBitmapEntry kPanelBitmaps[] = {
+${panel_bitmap_entries}    {0, nullptr, nullptr},
+};
+
+}  // namespace vorlak::embedded
+" @ONLY)
+list(APPEND VORLAK_GENERATED_SOURCES ${panel_bitmap_table})
+# A folder's time changes when a file is added to it; without resources/ its parent is
+# watched so that creating it reconfigures.
+if(EXISTS ${CMAKE_SOURCE_DIR}/resources)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources)
+else()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR})
+endif()
+unset(panel_bitmap_files)
+unset(panel_bitmap_declarations)
+unset(panel_bitmap_entries)
+unset(panel_bitmap_table)
