@@ -56,7 +56,7 @@ const Program kFactoryPrograms[kNumPrograms] = {
       0.8667f, 0.75f, 0.6f, 0.0f, 0.5f, 0.2f, 0.0f, 0.0f}},
     {"AUTO Natural",
      {0.3333f, 0.0f, 0.5f, 0.55f, 0.25f, 1.0f, 0.75f, 0.25f, 1.0f, 0.0f,
-      0.0f, 0.0f, 0.0f, 0.35f, 0.5f, 0.0f, 0.55f, 0.5f, 0.6f, 0.0f,
+      0.0f, 0.0f, 0.0f, 0.15f, 0.5f, 0.0f, 0.55f, 0.5f, 0.6f, 0.0f,
       0.0f, 0.0f, 0.0f, 0.0f, 0.25f, 0.3f, 0.0f, 0.0f}},
     {"AUTO Chorus chords",
      {0.1667f, 0.5f, 0.45f, 0.55f, 0.35f, 1.0f, 0.6f, 0.25f, 0.9f, 0.0f,

@@ -47,7 +47,10 @@ int main(int argc, char** argv) {
   render::MidiSequence events;
   if (!listing) {
     if (options.midiPath.empty()) {
-      events = render::demoPhrase(options.tempo);
+      // The tour selects its own programs; a user who chose a program or settings hears
+      // the same notes in that sound instead.
+      const bool tour = options.program.empty() && options.settings.empty();
+      events = render::demoPhrase(options.tempo, tour);
     } else if (!render::readMidiFile(options.midiPath, &events, &error)) {
       return fail(error);
     }
