@@ -3,6 +3,10 @@
 //
 // BM_Effect/fx: runAmpEffect or runMasterEffect over one 512-frame block of a strummed-chord
 // signal at 44.1 kHz, with both controls at 0.5; time_per_sample is the time per frame.
+// BM_AmpCabinet/amp/cab: the chain with "FX" on "Dry" over the same signal with strings
+// sounding, so each call runs the amplifier of that type, the cabinet of that model, the
+// feedback resonator and the output voicing; amplifier types with the "Dry" cabinet, then
+// cabinet models with the "Dry" amplifier.
 // BM_WholeInstance*: the InstanceScene (six strummed voices) with the "Tube" amplifier and the
 // "StaX" cabinet, with "FX" on "Dry" and on the heaviest effect; x_realtime is seconds of
 // audio per second of CPU time on one core.
@@ -11,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench/scenes.h"
@@ -19,6 +24,7 @@
 #include "chain/signal_chain.h"
 #include "host/float_mode.h"
 #include "host/parameters.h"
+#include "host/program.h"
 
 namespace vorlak::bench {
 namespace {
@@ -78,6 +84,42 @@ void BM_Effect(benchmark::State& state) {
   state.SetLabel(optionName(kFx, fx));
 }
 
+void BM_AmpCabinet(benchmark::State& state) {
+  const int amp = static_cast<int>(state.range(0));
+  const int cab = static_cast<int>(state.range(1));
+  auto engine = std::make_unique<Engine>();
+  auto chain = std::make_unique<Chain>();
+  std::memset(engine.get(), 0, sizeof(Engine));
+  engineSetup(*engine, kSampleRate);
+  resetChain(*chain, kSampleRate);
+  std::memcpy(engine->liveValues, kFactoryPrograms[0].values, sizeof engine->liveValues);
+  engine->liveValues[kAmpType] = static_cast<float>(amp) / 3.0f;
+  engine->liveValues[kCabType] = static_cast<float>(cab) / 3.0f;
+  engine->liveValues[kFx] = 0.0f;
+  engine->latchFlags = 0;
+  engine->stringsActive = 1;
+  engine->feedbackDrive = 0.8f;
+  const std::vector<float> signal = strummedSignal();
+  std::vector<float> left(kBlockFrames), right(kBlockFrames);
+  ScopedFloatMode floatMode;
+  int block = 0;
+  for (auto _ : state) {
+    const float* in = signal.data() + block * kBlockFrames;
+    block = (block + 1) % kSignalBlocks;
+    std::memcpy(left.data(), in, sizeof(float) * kBlockFrames);
+    std::memcpy(right.data(), in, sizeof(float) * kBlockFrames);
+    processChain(*chain, *engine, left.data(), right.data(), 0, kBlockFrames);
+    benchmark::DoNotOptimize(left.data());
+    benchmark::DoNotOptimize(right.data());
+    benchmark::ClobberMemory();
+  }
+  const double frames = static_cast<double>(state.iterations()) * kBlockFrames;
+  state.SetItemsProcessed(static_cast<int64_t>(frames));
+  state.counters["time_per_sample"] =
+      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.SetLabel(std::string(optionName(kAmpType, amp)) + " / " + optionName(kCabType, cab));
+}
+
 void instance(benchmark::State& state, float fx) {
   InstanceScene scene({{kAmpType, 1.0f / 3.0f}, {kCabType, 1.0f}, {kFx, fx}});
   if (!scene.valid()) {
@@ -105,6 +147,7 @@ void BM_WholeInstanceTubeStaXHeaviest(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Effect)->DenseRange(kFxAmpPhaser, kFxMstMultitap);
+BENCHMARK(BM_AmpCabinet)->ArgsProduct({{0, 1, 2, 3}, {0}})->ArgsProduct({{0}, {1, 2, 3}});
 BENCHMARK(BM_WholeInstanceTubeStaXDry);
 BENCHMARK(BM_WholeInstanceTubeStaXHeaviest);
 
