@@ -85,7 +85,6 @@ class ValueWidget : public Widget {
 
   bool isDirty() const override;
   void setDirty(bool flag) override;
-  bool wheel(Painter* painter, Point where, float distance) override;
 
   // Runs the editor's idle pump through the frame: mouse loops call it to keep the host and
   // the redraws going.
@@ -111,6 +110,11 @@ class ValueWidget : public Widget {
  protected:
   // Calls the listener when the control is dirty.
   void notifyIfDirty(Painter* painter);
+  // The wheel and arrow-key stepping of knobs and sliders: value += steps x wheel increment
+  // (a tenth of it when fine), clamped, reported when dirty.
+  void stepValue(Painter* painter, float steps, bool fine);
+  bool wheelStep(Painter* painter, float distance);
+  VstIntPtr arrowKeyStep(const VstKeyCode& key);
 
   ControlListener* listener;
   int32_t tag;
