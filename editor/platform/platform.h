@@ -52,6 +52,9 @@ class NativeWindow {
   // Handles pending events; with paintOnly, at most one pending paint and nothing else.
   virtual void dispatchEvents(WindowEvents& events, bool paintOnly) = 0;
   virtual bool alive() const = 0;
+  // Takes the window off the screen now, while painters may still hold this object: from
+  // then on it is not alive, presents nothing and answers no buttons.
+  virtual void close() = 0;
 };
 
 class Platform {
