@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "editor/host_editor.h"
 #include "editor/toolkit/root_frame.h"
@@ -19,6 +20,7 @@ class GuiEditor : public HostEditor {
 
   VstIntPtr getRect(ERect** rect) override;
   VstIntPtr open(void* parent) override;
+  void close() override;
   void idle() override;
   VstIntPtr keyDown(VstKeyCode& key) override;
   VstIntPtr keyUp(VstKeyCode& key) override;
@@ -33,10 +35,21 @@ class GuiEditor : public HostEditor {
   EffectBase* getEffect() { return effect; }
 
  protected:
+  // Destroys the frame and its widgets; nothing without one. Called from inside the frame's
+  // own event handling (the host closing the editor from its idle callback during a mouse
+  // loop), it takes the window away at once and deletes the frame when the handling returns.
+  void closeFrame();
+
   ERect rectangle{0, 0, 0, 0};
   std::unique_ptr<RootFrame> frame;
   uint32_t nextIdle;
   bool inIdle = false;
+
+ private:
+  class FrameCall;
+
+  int frameCalls = 0;
+  std::vector<std::unique_ptr<RootFrame>> retired;
 };
 
 }  // namespace vorlak

@@ -57,6 +57,9 @@ class RootFrame : public Widget, private WindowEvents {
   bool isOpen() const { return open; }
   // Handles the window's pending events (only one pending paint with paintOnly).
   void dispatchEvents(bool paintOnly);
+  // Closes the native window at once, while the frame object may still be in use further
+  // up the stack; the frame is closed from then on.
+  void closeWindow();
 
  private:
   void onPaint(const Rect& area) override;

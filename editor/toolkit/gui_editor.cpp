@@ -1,0 +1,126 @@
+#include "editor/toolkit/gui_editor.h"
+
+#include "host/effect_base.h"
+
+namespace vorlak {
+
+namespace {
+
+int processKnobMode = 0;
+
+}  // namespace
+
+int knobMode() { return processKnobMode; }
+
+// Marks the time the editor spends inside its frame, so that a close arriving meanwhile
+// leaves the frame object alive until the outermost call is done with it.
+class GuiEditor::FrameCall {
+ public:
+  explicit FrameCall(GuiEditor& editor) : owner(editor) { ++owner.frameCalls; }
+  ~FrameCall() {
+    if (--owner.frameCalls == 0) owner.retired.clear();
+  }
+  FrameCall(const FrameCall&) = delete;
+  FrameCall& operator=(const FrameCall&) = delete;
+
+ private:
+  GuiEditor& owner;
+};
+
+GuiEditor::GuiEditor(EffectBase* owner)
+    : HostEditor(owner), nextIdle(currentPlatform().tickCount()) {}
+
+GuiEditor::~GuiEditor() {
+  closeFrame();
+  retired.clear();
+}
+
+VstIntPtr GuiEditor::getRect(ERect** rect) {
+  if (!rect) return 0;
+  *rect = &rectangle;
+  return 1;
+}
+
+VstIntPtr GuiEditor::open(void* parent) {
+  if (frame) closeFrame();
+  postUpdate();
+  parentWindow = parent;
+  return 0;
+}
+
+void GuiEditor::close() { closeFrame(); }
+
+void GuiEditor::closeFrame() {
+  if (!frame) return;
+  if (frame->getFocusWidget()) frame->setFocusWidget(nullptr);
+  if (frameCalls > 0) {
+    frame->closeWindow();
+    retired.push_back(std::move(frame));
+  } else {
+    frame.reset();
+  }
+}
+
+void GuiEditor::idle() {
+  if (inIdle) return;
+  FrameCall call(*this);
+  if (updateFlag) {
+    updateFlag = false;
+    update();
+  }
+  if (frame) frame->dispatchEvents(false);
+  if (frame) frame->idleRedraw();
+}
+
+VstIntPtr GuiEditor::keyDown(VstKeyCode& key) {
+  FrameCall call(*this);
+  return frame ? frame->keyDown(key) : -1;
+}
+
+VstIntPtr GuiEditor::keyUp(VstKeyCode& key) {
+  FrameCall call(*this);
+  return frame ? frame->keyUp(key) : -1;
+}
+
+VstIntPtr GuiEditor::setKnobMode(VstInt32 mode) {
+  processKnobMode = mode;
+  return 1;
+}
+
+bool GuiEditor::onWheel(float distance) {
+  FrameCall call(*this);
+  return frame ? frame->wheel(nullptr, {0, 0}, distance) : false;
+}
+
+void GuiEditor::setParameter(VstInt32, float) { postUpdate(); }
+
+void GuiEditor::redraw(Widget*) {
+  FrameCall call(*this);
+  if (frame) frame->drawWidget(nullptr);
+}
+
+// Widgets call this on every step of a mouse loop: the wait keeps the loop from spinning,
+// and the work (redraws, one paint, the host's own idle) runs about every 100 ms.
+void GuiEditor::idlePump() {
+  FrameCall call(*this);
+  Platform& platform = currentPlatform();
+  uint32_t now = platform.tickCount();
+  // Differences rather than comparisons, so the pump survives the clock wrapping around.
+  if (static_cast<int32_t>(now - nextIdle) < 0) {
+    platform.sleep(4);
+    now += 4;
+    if (static_cast<int32_t>(now - (nextIdle - 50)) < 0) return;
+  }
+  if (updateFlag) {
+    updateFlag = false;
+    update();
+  }
+  if (frame) frame->idleRedraw();
+  if (frame) frame->dispatchEvents(true);
+  nextIdle = now + 100;
+  inIdle = true;
+  effect->masterIdle();
+  inIdle = false;
+}
+
+}  // namespace vorlak

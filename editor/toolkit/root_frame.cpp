@@ -1,0 +1,259 @@
+#include "editor/toolkit/root_frame.h"
+
+#include <algorithm>
+#include <new>
+
+#include "editor/toolkit/gui_editor.h"
+#include "editor/toolkit/painter.h"
+#include "editor/toolkit/pixmap.h"
+#include "host/effect_base.h"
+
+namespace vorlak {
+
+RootFrame::RootFrame(const Rect& size, void* parentWindow, GuiEditor* owner)
+    : Widget(size),
+      editor(owner),
+      parent(parentWindow),
+      buffer(std::max(size.width(), 0), std::max(size.height(), 0)) {
+  if (parent) native = currentPlatform().createWindow(parent, buffer.width(), buffer.height());
+}
+
+RootFrame::~RootFrame() {
+  setCursor(0);
+  removeAll(true);
+  if (background) background->forget();
+  background = nullptr;
+}
+
+void RootFrame::draw(Painter& painter) {
+  firstDraw = false;
+  if (background)
+    background->draw(painter, {0, 0, background->width(), background->height()}, {0, 0});
+  for (Widget* w : widgets) w->draw(painter);
+  if (modal) modal->draw(painter);
+}
+
+void RootFrame::drawRect(Painter& painter, const Rect& area) {
+  firstDraw = false;
+  // Widgets that stick out of the area must not overwrite what lies over them outside it.
+  const Rect saved = painter.clip;
+  painter.clip = {std::max(saved.left, area.left), std::max(saved.top, area.top),
+                  std::min(saved.right, area.right), std::min(saved.bottom, area.bottom)};
+  if (background) background->draw(painter, area, {area.left, area.top});
+  for (Widget* w : widgets)
+    if (w->needsUpdate(area)) w->drawRect(painter, area);
+  if (modal && modal->needsUpdate(area)) modal->drawRect(painter, area);
+  painter.clip = saved;
+}
+
+void RootFrame::mouse(Painter& painter, Point where) {
+  if (focus) {
+    Widget* losing = focus;
+    focus = nullptr;
+    losing->loseFocus(&painter);
+  }
+  if (modal) {
+    if (modal->pointInside(where)) modal->mouse(painter, where);
+    return;
+  }
+  for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
+    Widget* w = *it;
+    if (w->isInputEnabled() && w->getSize().contains(where)) {
+      w->mouse(painter, where);
+      return;
+    }
+  }
+}
+
+void RootFrame::update(Painter& painter) {
+  if (!open) return;
+  if (modal) {
+    modal->update(painter);
+  } else if (isDirty()) {
+    draw(painter);
+    setDirty(false);
+  } else {
+    for (Widget* w : widgets) w->update(painter);
+  }
+}
+
+VstIntPtr RootFrame::keyDown(VstKeyCode& key) {
+  VstIntPtr result = -1;
+  if (focus && (result = focus->keyDown(key)) != -1) return result;
+  if (modal && (result = modal->keyDown(key)) != -1) return result;
+  for (auto it = widgets.rbegin(); it != widgets.rend(); ++it)
+    if ((result = (*it)->keyDown(key)) != -1) return result;
+  return -1;
+}
+
+VstIntPtr RootFrame::keyUp(VstKeyCode& key) {
+  VstIntPtr result = -1;
+  if (focus && (result = focus->keyUp(key)) != -1) return result;
+  if (modal && (result = modal->keyUp(key)) != -1) return result;
+  for (auto it = widgets.rbegin(); it != widgets.rend(); ++it)
+    if ((result = (*it)->keyUp(key)) != -1) return result;
+  return -1;
+}
+
+bool RootFrame::drop(void** items, int count, int type, Point where) {
+  if (modal || focus) return false;
+  for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
+    Widget* w = *it;
+    if (w->isInputEnabled() && w->getSize().contains(where) && w->drop(items, count, type, where))
+      return true;
+  }
+  return false;
+}
+
+bool RootFrame::wheel(Painter* painter, Point where, float distance) {
+  Point cursor = where;
+  if (native) getMousePosition(cursor);
+  for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
+    Widget* w = *it;
+    if (!w->getSize().contains(cursor)) continue;
+    if (painter) return w->wheel(painter, where, distance);
+    std::unique_ptr<Painter> own = makePainter();
+    return w->wheel(own.get(), where, distance);
+  }
+  return false;
+}
+
+bool RootFrame::addWidget(Widget* widget) {
+  if (!widget) return false;
+  try {
+    widgets.push_back(widget);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  widget->setParentFrame(this);
+  widget->attached(this);
+  return true;
+}
+
+bool RootFrame::removeWidget(Widget* widget, bool destroy) {
+  auto it = std::find(widgets.begin(), widgets.end(), widget);
+  if (it == widgets.end()) return false;
+  widgets.erase(it);
+  if (focus == widget) focus = nullptr;
+  if (modal == widget) modal = nullptr;
+  widget->removed(this);
+  if (destroy) widget->forget();
+  return true;
+}
+
+void RootFrame::removeAll(bool destroy) {
+  if (focus) {
+    Widget* losing = focus;
+    focus = nullptr;
+    losing->loseFocus(nullptr);
+  }
+  modal = nullptr;
+  // Taken out first, so a widget's removal cannot reach a half-emptied list.
+  std::vector<Widget*> list;
+  list.swap(widgets);
+  for (Widget* w : list) {
+    w->removed(this);
+    if (destroy) w->forget();
+  }
+}
+
+bool RootFrame::isChild(const Widget* widget) const {
+  return std::find(widgets.begin(), widgets.end(), widget) != widgets.end();
+}
+
+Widget* RootFrame::widgetAt(int index) const {
+  if (index < 0 || index >= widgetCount()) return nullptr;
+  return widgets[static_cast<size_t>(index)];
+}
+
+void RootFrame::setBackground(Pixmap* picture) {
+  if (picture) picture->remember();
+  if (background) background->forget();
+  background = picture;
+}
+
+bool RootFrame::setModalWidget(Widget* widget) {
+  if (modal && widget && widget != modal) return false;
+  if (modal) modal->removed(this);
+  modal = widget;
+  if (modal) modal->attached(this);
+  return true;
+}
+
+void RootFrame::setFocusWidget(Widget* widget) {
+  Widget* previous = focus;
+  focus = widget;
+  if (previous) previous->loseFocus(nullptr);
+}
+
+void RootFrame::beginEdit(int32_t tag) {
+  if (editor && editor->getEffect()) editor->getEffect()->beginEdit(tag);
+}
+
+void RootFrame::endEdit(int32_t tag) {
+  if (editor && editor->getEffect()) editor->getEffect()->endEdit(tag);
+}
+
+void RootFrame::drawWidget(Widget* widget) {
+  std::unique_ptr<Painter> painter = makePainter();
+  if (widget) {
+    widget->draw(*painter);
+    painter->touch(widget->getSize());
+  } else {
+    draw(*painter);
+    painter->touch({0, 0, buffer.width(), buffer.height()});
+  }
+}
+
+void RootFrame::idleRedraw() {
+  if (!open || firstDraw) return;
+  bool needed = modal || isDirty();
+  for (size_t i = 0; !needed && i < widgets.size(); ++i) needed = widgets[i]->isDirty();
+  if (!needed) return;
+  std::unique_ptr<Painter> painter = makePainter();
+  update(*painter);
+}
+
+void RootFrame::getMousePosition(Point& where) { where = native ? native->pointer() : Point{0, 0}; }
+
+void RootFrame::setCursor(int kind) {
+  if (native && native->alive()) native->setCursor(kind);
+}
+
+std::unique_ptr<Painter> RootFrame::makePainter() {
+  return std::make_unique<Painter>(this, &buffer, native.get());
+}
+
+void RootFrame::dispatchEvents(bool paintOnly) {
+  if (native) native->dispatchEvents(*this, paintOnly);
+}
+
+void RootFrame::closeWindow() {
+  open = false;
+  if (native) native->close();
+}
+
+void RootFrame::onPaint(const Rect& area) {
+  const Rect inside{std::max(area.left, 0), std::max(area.top, 0),
+                    std::min(area.right, buffer.width()), std::min(area.bottom, buffer.height())};
+  if (inside.left >= inside.right || inside.top >= inside.bottom) return;
+  std::unique_ptr<Painter> painter = makePainter();
+  drawRect(*painter, inside);
+  painter->touch(inside);
+}
+
+void RootFrame::onButtonDown(Point point, int) {
+  std::unique_ptr<Painter> painter = makePainter();
+  mouse(*painter, point);
+}
+
+void RootFrame::onWheel(Point point, float distance) { wheel(nullptr, point, distance); }
+
+// The native object stays until the frame goes: painters up the stack may still hold it,
+// and a dead window presents nothing and reports no buttons.
+void RootFrame::onDestroyed() {
+  open = false;
+  parent = nullptr;
+}
+
+}  // namespace vorlak
