@@ -53,8 +53,8 @@ class NativeWindow {
   virtual void dispatchEvents(WindowEvents& events, bool paintOnly) = 0;
   virtual bool alive() const = 0;
   // Takes the window off the screen now, while painters may still hold this object: from
-  // then on it is not alive, presents nothing and answers no buttons.
-  virtual void close() = 0;
+  // then on it is not alive, presents nothing and answers no buttons. Both bindings do so.
+  virtual void close() {}
 };
 
 class Platform {
