@@ -1,0 +1,53 @@
+#include "editor/bitmap_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "editor/toolkit/pixmap.h"
+
+namespace vorlak {
+
+BitmapText::BitmapText(const Rect& size, Pixmap* font, int fieldWidth, bool,
+                       int32_t characterSpacing, int32_t lineSpacing)
+    : Widget(size),
+      font(font),
+      glyphW(font ? font->width() / 16 : 0),
+      glyphH(font ? font->height() / 6 : 0),
+      characterSpacing(characterSpacing),
+      lineSpacing(lineSpacing),
+      fieldWidth(fieldWidth < 0 ? 0 : fieldWidth > kTextSize - 1 ? kTextSize - 1 : fieldWidth) {}
+
+void BitmapText::setText(const char* format, ...) {
+  if (!format || !*format) return;
+  va_list arguments;
+  va_start(arguments, format);
+  const int written = std::vsnprintf(buffer, sizeof buffer, format, arguments);
+  va_end(arguments);
+  size_t length = written < 0 ? 0 : std::strlen(buffer);
+  // Blanks up to the field width overwrite whatever a longer text left behind.
+  while (length < static_cast<size_t>(fieldWidth)) buffer[length++] = ' ';
+  buffer[fieldWidth] = '\0';
+  textDirty = true;
+}
+
+void BitmapText::draw(Painter& painter) {
+  textDirty = false;
+  if (!font || glyphW <= 0 || glyphH <= 0) return;
+  int32_t x = 0, y = 0;
+  for (const char* c = buffer; *c; ++c) {
+    const auto ch = static_cast<unsigned char>(*c);
+    if (ch == '\n') {
+      x = 0;
+      y += glyphH + lineSpacing;
+      continue;
+    }
+    if (ch < 32) continue;
+    const Point source{glyphW * (ch & 15), glyphH * ((ch - 32) / 16)};
+    const int32_t left = size.left + x, top = size.top + y;
+    font->draw(painter, {left, top, left + glyphW, top + glyphH}, source);
+    x += glyphW + characterSpacing;
+  }
+}
+
+}  // namespace vorlak
