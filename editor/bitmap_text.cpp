@@ -1,5 +1,6 @@
 #include "editor/bitmap_text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,7 @@ BitmapText::BitmapText(const Rect& size, Pixmap* font, int fieldWidth, bool,
       glyphH(font ? font->height() / 6 : 0),
       characterSpacing(characterSpacing),
       lineSpacing(lineSpacing),
-      fieldWidth(fieldWidth < 0 ? 0 : fieldWidth > kTextSize - 1 ? kTextSize - 1 : fieldWidth) {}
+      fieldWidth(std::clamp(fieldWidth, 0, kTextSize - 1)) {}
 
 void BitmapText::setText(const char* format, ...) {
   if (!format || !*format) return;

@@ -15,8 +15,8 @@ class BitmapText : public Widget {
 
   // The font is not reference-counted here: its owner keeps it alive as long as the view.
   // The flag is accepted for the caller's sake and ignored.
-  BitmapText(const Rect& size, Pixmap* font, int fieldWidth, bool ignored,
-             int32_t characterSpacing, int32_t lineSpacing);
+  BitmapText(const Rect& size, Pixmap* font, int fieldWidth, bool ignored, int32_t characterSpacing,
+             int32_t lineSpacing);
 
   void draw(Painter& painter) override;
   bool isDirty() const override { return textDirty; }

@@ -4,8 +4,7 @@
 
 namespace vorlak {
 
-HoldButton::HoldButton(const Rect& size, ControlListener* listener, int32_t tag,
-                       Pixmap* background)
+HoldButton::HoldButton(const Rect& size, ControlListener* listener, int32_t tag, Pixmap* background)
     : ToggleButton(size, listener, tag, background) {}
 
 void HoldButton::mouse(Painter& painter, Point) {

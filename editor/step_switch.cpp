@@ -6,8 +6,8 @@
 
 namespace vorlak {
 
-StepSwitch::StepSwitch(const Rect& size, ControlListener* listener, int32_t tag,
-                       Pixmap* picture, int states)
+StepSwitch::StepSwitch(const Rect& size, ControlListener* listener, int32_t tag, Pixmap* picture,
+                       int states)
     : ValueWidget(size, listener, tag, nullptr),
       count(states < 1 ? 1 : states),
       indexScale(static_cast<float>(count) - 0.01f),

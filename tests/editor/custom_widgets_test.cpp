@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -154,8 +154,8 @@ TEST_F(CustomWidgets, HoldButtonReportsOnceBeforeItsValueRisesEvenWhenReleasedAt
 }
 
 TEST_F(CustomWidgets, HoldButtonShowsItsPressedPictureWhileHeldAndFallsBackSilently) {
-  auto* button =
-      add(new HoldButton({280, 7, 295, 21}, &recorder, 35, keep(halves(15, 28, kRedPixel, kBluePixel))));
+  auto* button = add(new HoldButton({280, 7, 295, 21}, &recorder, 35,
+                                    keep(halves(15, 28, kRedPixel, kBluePixel))));
   editor->getFrame()->drawWidget(nullptr);  // the first full draw lets idle redraws happen
   EXPECT_EQ(pixel(287, 14), kRedPixel);
 
@@ -201,7 +201,7 @@ TEST_F(FineKnobTest, StraightDragMovesHalfTheRangePer100PixelsRightAndUpBothCoun
   recorder.reports.clear();
   drag(*knob, {{{120, 70}, kLeftButton}, {{170, 20}, kLeftButton}, {{220, -30}, kLeftButton}});
   EXPECT_NEAR(recorder.reports.at(0).value, 0.75f, 1e-6);  // 50 right, 50 up: 0.5
-  EXPECT_EQ(knob->getValue(), 1.0f);                        // 0.25 + 1.0, clamped
+  EXPECT_EQ(knob->getValue(), 1.0f);                       // 0.25 + 1.0, clamped
 
   drag(*knob, {{{120, 70}, kLeftButton}, {{20, 70}, kLeftButton}, {{20, 370}, kLeftButton}});
   EXPECT_EQ(knob->getValue(), 0.0f);
@@ -293,8 +293,8 @@ TEST_F(FineKnobTest, HandleHalfSitsOnTheCircleAndShowsItsPressedHalfWhileDragged
   // Radius 20, inset (int)(5 x 0.5 + 2.5) = 5: the handle's point lies 15 pixels from the
   // centre, at (9, 31), (20, 5) and (31, 31) for 0, 0.5 and 1; the 5 x 5 half is placed 2
   // left and 2 up of it (w / 2, h / 4).
-  const std::pair<float, Point> expected[] = {{0.0f, {107, 79}}, {0.5f, {118, 53}},
-                                              {1.0f, {129, 79}}};
+  const std::pair<float, Point> expected[] = {
+      {0.0f, {107, 79}}, {0.5f, {118, 53}}, {1.0f, {129, 79}}};
   for (const auto& [value, at] : expected) {
     knob->setValue(value);
     draw(*knob);
@@ -377,7 +377,8 @@ TEST_F(CustomWidgets, BitmapTextDrawsEachCharactersCellSevenPixelsApartOverWhatW
     const int columns = k == 11 ? 8 : 7;
     for (int y = 0; y < 8; ++y)
       for (int x = 0; x < columns; ++x)
-        ASSERT_EQ(pixel(160 + 7 * k + x, 17 + y), fontPixel(code, x, y)) << k << " " << x << "," << y;
+        ASSERT_EQ(pixel(160 + 7 * k + x, 17 + y), fontPixel(code, x, y))
+            << k << " " << x << "," << y;
   }
   EXPECT_EQ(pixel(245, 20), kGreyPixel);  // 11 advances of 7 and a last glyph of 8
 
@@ -451,8 +452,8 @@ TEST_F(CustomWidgets, PickupSliderTravels180PixelsAndItsOverlayReachesPastIt) {
   for (int x = 0; x < 213; ++x) overlayPixels.set(x, 0, kBluePixel);
   for (int y = 0; y < 74; ++y) overlayPixels.set(212, y, kBluePixel);
   Pixmap* overlay = keep(Pixmap::fromSurface(overlayPixels));
-  auto* slider = add(new PickupSlider({167, 77, 370, 189}, &recorder, 2, background, handle,
-                                      overlay, {0, 0}));
+  auto* slider =
+      add(new PickupSlider({167, 77, 370, 189}, &recorder, 2, background, handle, overlay, {0, 0}));
   EXPECT_EQ(slider->travelRange(), 180);
   EXPECT_EQ(overlay->referenceCount(), 1);
 
