@@ -1,24 +1,95 @@
-// The instrument's editor. For now it only tells the host its panel rectangle.
+// The instrument's panel: 65 widgets at fixed places on a 396 x 530 picture, kept in step
+// with the 28 parameters both ways. A widget the user moves writes its parameter through
+// the effect's automated set; a parameter changed anywhere else is stored into its widgets,
+// which redraw at the next idle.
 #pragma once
 
-#include "editor/host_editor.h"
+#include <array>
+#include <vector>
+
+#include "editor/toolkit/gui_editor.h"
 
 namespace vorlak {
+
+class BitmapText;
+class PanelPopupList;
+class Pixmap;
+class ToggleButton;
 
 constexpr VstInt16 kPanelWidth = 396;
 constexpr VstInt16 kPanelHeight = 530;
 
-class Editor : public HostEditor {
+class Editor : public GuiEditor, public ControlListener {
  public:
+  static constexpr int kFirstBitmap = 128;
+  static constexpr int kBitmapCount = 18;
+  static constexpr int kWidgetCount = 65;
+
+  // Command tags beside the parameter indexes 0 to 27.
+  enum Tag : int32_t {
+    kLogoTag = 28,
+    kBadgeTag = 29,
+    kEffectDownTag = 32,
+    kEffectUpTag = 33,
+    kPlayModeDownTag = 34,
+    kPlayModeUpTag = 35,
+    kInstrumentTag = 36,
+    kAmplifierTag = 43,
+    kCabinetTag = 47,
+    kCoilTag = 51,
+  };
+
   explicit Editor(EffectBase* effect);
+  ~Editor() override;
 
-  VstIntPtr getRect(ERect** rect) override;
+  VstIntPtr open(void* parent) override;
+  void close() override;
+  void idle() override;
+  VstIntPtr keyDown(VstKeyCode& key) override;
+  // From the effect after any parameter change; index -1 is the engine's activity, which
+  // the panel does not show.
+  void setParameter(VstInt32 index, float value) override;
+  void valueChanged(Painter* painter, ValueWidget* control) override;
 
-  // A parameter changed (index -1 is the MIDI activity lamp).
-  virtual void setParameter(VstInt32 index, float value);
+  bool isOpened() const { return opened; }
 
  private:
-  ERect rectangle{0, 0, kPanelHeight, kPanelWidth};
+  // A column of choices: each a lamp that shows the choice and an invisible hit area over
+  // the lamp and its printed label.
+  struct RadioGroup {
+    int32_t firstTag;
+    VstInt32 parameter;
+    int choices;
+    float decode;  // value x decode, truncated, is the choice shown
+    float encode;  // choice x encode is the value written
+    std::array<ToggleButton*, 7> lamps{};
+    std::array<ToggleButton*, 7> hitAreas{};
+  };
+
+  void build();
+  void addRadioGroup(RadioGroup& group, Rect firstLamp, int bitmap);
+  void showChoice(RadioGroup& group, int choice);
+  void showName(BitmapText* view, VstInt32 parameter);
+  void stepChoice(VstInt32 parameter, int choices, float decode, float encode, int step);
+  RadioGroup* groupOfTag(int32_t tag);
+  RadioGroup* groupOfParameter(VstInt32 index);
+  Pixmap* bitmap(int id) const { return bitmaps[static_cast<size_t>(id - kFirstBitmap)]; }
+  void releaseBitmaps();
+
+  std::array<Pixmap*, kBitmapCount> bitmaps{};
+  // Bitmaps given up while a frame was still in use further up the stack: its widgets may
+  // draw from them until that call returns.
+  std::vector<Pixmap*> heldBack;
+  std::array<ValueWidget*, 28> controls{};  // knobs, slider and switches by parameter
+  RadioGroup instruments{kInstrumentTag, 0, 7, 6.99f, 0.16666667f};
+  RadioGroup coils{kCoilTag, 1, 3, 2.99f, 0.5f};
+  RadioGroup amplifiers{kAmplifierTag, 12, 4, 3.99f, 0.33333334f};
+  RadioGroup cabinets{kCabinetTag, 19, 4, 3.99f, 0.33333334f};
+  BitmapText* playModeName = nullptr;
+  PanelPopupList* playModeList = nullptr;
+  BitmapText* effectName = nullptr;
+  PanelPopupList* effectList = nullptr;
+  bool opened = false;
 };
 
 }  // namespace vorlak

@@ -39,6 +39,8 @@ class GuiEditor : public HostEditor {
   // own event handling (the host closing the editor from its idle callback during a mouse
   // loop), it takes the window away at once and deletes the frame when the handling returns.
   void closeFrame();
+  // True while a call into the frame is still running further up the stack.
+  bool insideFrameCall() const { return frameCalls > 0; }
 
   ERect rectangle{0, 0, 0, 0};
   std::unique_ptr<RootFrame> frame;
