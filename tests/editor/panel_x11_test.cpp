@@ -1,0 +1,312 @@
+// The panel as a host shows it (run under xvfb-run): vorlak.so is loaded through the host
+// library, its editor opened in a top-level window of this test, and a user plays it with
+// real pointer events from the XTest extension. What the host hears is the recorded
+// automation; what the user sees is read back from the editor's window.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/vst_host.h"
+
+// Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+
+using vorlak::host::HostCall;
+using vorlak::host::Plugin;
+
+constexpr int kParentX = 100, kParentY = 80;
+constexpr int kWidth = 396, kHeight = 530;
+
+void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The window's pixels, 0x00RRGGBB.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+  // Pixels of the rectangle, row by row.
+  std::vector<uint32_t> area(int left, int top, int right, int bottom) const {
+    std::vector<uint32_t> out;
+    if (pixels.empty()) return out;
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < right; ++x) out.push_back(at(x, y));
+    return out;
+  }
+};
+
+// Plays the user on a connection of its own while the editor's thread is busy inside a
+// mouse loop or a menu.
+class User {
+ public:
+  explicit User(std::function<void(Display*)> act)
+      : thread([this, act] {
+          Display* d = XOpenDisplay(nullptr);
+          if (d) {
+            act(d);
+            XCloseDisplay(d);
+          }
+          finished = true;
+        }) {}
+  ~User() { thread.join(); }
+  bool done() const { return finished; }
+
+  static void moveTo(Display* d, int x, int y) {
+    XTestFakeMotionEvent(d, DefaultScreen(d), kParentX + x, kParentY + y, CurrentTime);
+    XSync(d, False);
+  }
+  static void button(Display* d, bool down) {
+    XTestFakeButtonEvent(d, 1, down, CurrentTime);
+    XSync(d, False);
+  }
+
+ private:
+  std::atomic<bool> finished{false};
+  std::thread thread;
+};
+
+class PanelX11Test : public ::testing::Test {
+ protected:
+  // One connection for the run: the server resets whenever its last client leaves.
+  static void SetUpTestSuite() { host = XOpenDisplay(nullptr); }
+  static void TearDownTestSuite() {
+    if (host) XCloseDisplay(host);
+    host = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_NE(host, nullptr) << "no X server; run under xvfb-run";
+    int event, error, major, minor;
+    ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
+    std::string message;
+    plugin = Plugin::load(VORLAK_MODULE_PATH, &message);
+    ASSERT_NE(plugin, nullptr) << message;
+    plugin->start(44100.0f, 512);
+
+    const int screen = DefaultScreen(host);
+    parent = XCreateSimpleWindow(host, RootWindow(host, screen), kParentX, kParentY, kWidth,
+                                 kHeight, 0, BlackPixel(host, screen), WhitePixel(host, screen));
+    XSelectInput(host, parent, StructureNotifyMask);
+    XMapWindow(host, parent);
+    XEvent e;
+    do XWindowEvent(host, parent, StructureNotifyMask, &e);
+    while (e.type != MapNotify);
+    openEditor();
+  }
+  void TearDown() override {
+    if (plugin && !plugin->closed()) {
+      plugin->dispatch(effEditClose);
+      plugin->close();
+    }
+    if (host && parent) XDestroyWindow(host, parent);
+    if (host) XSync(host, False);
+  }
+
+  void openEditor() {
+    ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0,
+                               reinterpret_cast<void*>(static_cast<uintptr_t>(parent))),
+              1);
+    XSync(host, False);
+    Window root, up, *list = nullptr;
+    unsigned int n = 0;
+    XQueryTree(host, parent, &root, &up, &list, &n);
+    ASSERT_EQ(n, 1u);
+    panel = list[0];
+    XFree(list);
+    idleFor(300);  // the first expose
+  }
+
+  void idleFor(int ms) {
+    for (int t = 0; t < ms; t += 5) {
+      plugin->dispatch(effEditIdle);
+      pauseMs(5);
+    }
+  }
+  template <class Condition>
+  bool idleUntil(Condition done) {
+    for (int i = 0; i < 600; ++i) {
+      plugin->dispatch(effEditIdle);
+      if (done()) return true;
+      pauseMs(5);
+    }
+    return false;
+  }
+
+  // A quick click: press and release are both queued before the editor looks.
+  void click(int x, int y) {
+    User::moveTo(host, x, y);
+    User::button(host, true);
+    User::button(host, false);
+    idleFor(150);
+  }
+
+  Screenshot shoot() {
+    Screenshot shot;
+    XImage* image = XGetImage(host, panel, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+    if (!image) return shot;
+    shot.width = kWidth;
+    shot.height = kHeight;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x)
+        shot.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
+    XDestroyImage(image);
+    return shot;
+  }
+
+  std::vector<HostCall> calls(VstInt32 opcode) const {
+    std::vector<HostCall> out;
+    for (const HostCall& c : plugin->host().calls)
+      if (c.opcode == opcode) out.push_back(c);
+    return out;
+  }
+  // Automations as (index, value) since the last clear.
+  std::vector<std::pair<VstInt32, float>> automations() const {
+    std::vector<std::pair<VstInt32, float>> out;
+    for (const HostCall& c : calls(audioMasterAutomate)) out.emplace_back(c.index, c.opt);
+    return out;
+  }
+
+  static inline Display* host = nullptr;
+  std::unique_ptr<Plugin> plugin;
+  Window parent = 0;
+  Window panel = 0;
+};
+
+TEST_F(PanelX11Test, ToneDragAutomatesInsideItsEditBrackets) {
+  const float before = plugin->parameter(3);
+  const Screenshot still = shoot();
+  plugin->host().clearCalls();
+  User user([](Display* d) {
+    User::moveTo(d, 145, 263);
+    User::button(d, true);
+    pauseMs(60);
+    for (int step = 1; step <= 4; ++step) {
+      User::moveTo(d, 145 + 10 * step, 263);
+      pauseMs(40);
+    }
+    pauseMs(150);
+    User::button(d, false);
+  });
+  ASSERT_TRUE(idleUntil([&] { return user.done(); }));
+  idleFor(150);
+
+  std::vector<HostCall> edits;
+  for (const HostCall& c : plugin->host().calls)
+    if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterEndEdit ||
+        c.opcode == audioMasterAutomate)
+      edits.push_back(c);
+  ASSERT_GE(edits.size(), 3u);
+  EXPECT_EQ(edits.front().opcode, audioMasterBeginEdit);
+  EXPECT_EQ(edits.front().index, 3);
+  EXPECT_EQ(edits.back().opcode, audioMasterEndEdit);
+  EXPECT_EQ(edits.back().index, 3);
+  for (size_t i = 1; i + 1 < edits.size(); ++i) {
+    EXPECT_EQ(edits[i].opcode, audioMasterAutomate);
+    EXPECT_EQ(edits[i].index, 3);
+  }
+  // 40 pixels right: a fifth of the range at half the range per 100 pixels.
+  EXPECT_NEAR(edits[edits.size() - 2].opt, before + 0.2f, 1e-5f);
+  EXPECT_NEAR(plugin->parameter(3), before + 0.2f, 1e-5f);
+  EXPECT_NE(shoot().area(126, 244, 164, 282), still.area(126, 244, 164, 282));
+}
+
+TEST_F(PanelX11Test, ClicksOnAmplifierLatchAndEffectStepsAutomateAndShow) {
+  const int amplifier = static_cast<int>(plugin->parameter(12) * 3.99f);
+  const int other = amplifier == 2 ? 3 : 2;
+  auto lamp = [](const Screenshot& s, int choice) {
+    return s.area(20, 348 + 12 * choice, 30, 358 + 12 * choice);
+  };
+  const Screenshot before = shoot();
+  ASSERT_NE(lamp(before, amplifier), lamp(before, other));
+  const float latch = plugin->parameter(26);
+  plugin->setParameter(20, 0.0f);  // "Dry"
+  idleFor(100);
+  plugin->host().clearCalls();
+
+  click(45, 348 + 12 * other + 5);
+  click(367, 20);
+  click(286, 511);  // effect one step up
+  click(286, 511);
+  click(286, 497);  // and one down
+
+  const std::vector<std::pair<VstInt32, float>> expected = {
+      {12, static_cast<float>(other) * 0.33333334f},
+      {26, latch > 0.5f ? 0.0f : 1.0f},
+      {20, 0.06666667f},
+      {20, 2 * 0.06666667f},
+      {20, 0.06666667f}};
+  EXPECT_EQ(automations(), expected);
+  // The lamps swapped pictures: the chosen one lit, the old one dark.
+  const Screenshot after = shoot();
+  EXPECT_EQ(lamp(after, other), lamp(before, amplifier));
+  EXPECT_EQ(lamp(after, amplifier), lamp(before, other));
+  EXPECT_NE(after.area(349, 3, 385, 41), before.area(349, 3, 385, 41));
+  EXPECT_EQ(plugin->parameterDisplay(20), "AMP:Phaser");
+}
+
+TEST_F(PanelX11Test, EffectChosenFromItsPopupList) {
+  plugin->setParameter(20, 0.0f);
+  idleFor(100);
+  const Screenshot before = shoot();
+  plugin->host().clearCalls();
+  User::moveTo(host, 180, 503);
+  User::button(host, true);
+  User::button(host, false);
+  // The menu is an override-redirect window on the root with one row per effect.
+  User user([](Display* d) {
+    XWindowAttributes menu{};
+    for (int i = 0; i < 400 && !menu.override_redirect; ++i) {
+      Window root, up, *list = nullptr;
+      unsigned int n = 0;
+      XQueryTree(d, DefaultRootWindow(d), &root, &up, &list, &n);
+      for (unsigned int k = 0; k < n; ++k) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, list[k], &a) && a.override_redirect &&
+            a.map_state == IsViewable)
+          menu = a;
+      }
+      if (list) XFree(list);
+      if (!menu.override_redirect) pauseMs(5);
+    }
+    if (!menu.override_redirect) return;
+    const int row = (menu.height - 2) / 16;
+    const int screen = DefaultScreen(d);
+    XTestFakeMotionEvent(d, screen, menu.x + 20, menu.y + 1 + row / 2, CurrentTime);
+    XTestFakeMotionEvent(d, screen, menu.x + 20, menu.y + 1 + 9 * row + row / 2, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+  });
+  ASSERT_TRUE(idleUntil([&] { return user.done() && !automations().empty(); }));
+  idleFor(150);
+  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{{20, 9 * 0.06666667f}}));
+  EXPECT_EQ(plugin->parameterDisplay(20), "MST:Chorus");
+  EXPECT_NE(shoot().area(113, 499, 256, 507), before.area(113, 499, 256, 507));
+}
+
+TEST_F(PanelX11Test, HostProgramChangeShowsAtTheNextIdle) {
+  const Screenshot before = shoot();
+  plugin->setProgram(5);
+  plugin->dispatch(effEditIdle);
+  const Screenshot updated = shoot();
+  EXPECT_NE(updated.pixels, before.pixels);
+  // The same picture as a panel built afresh for that program.
+  plugin->dispatch(effEditClose);
+  openEditor();
+  const Screenshot fresh = shoot();
+  int differing = 0;
+  for (size_t i = 0; i < fresh.pixels.size(); ++i)
+    differing += fresh.pixels[i] != updated.pixels[i];
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
