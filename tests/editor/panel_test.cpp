@@ -4,7 +4,9 @@
 // stepping with the arrow keys, and what the host's parameter changes do to the widgets.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/bitmap_text.h"
@@ -28,9 +30,11 @@ struct Call {
   float value;
 };
 std::vector<Call> calls;
+std::function<void()> onHostIdle;  // runs once, at the next idle the panel asks the host for
 
 VstIntPtr recordHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
   if (opcode != audioMasterIdle) calls.push_back({opcode, index, opt});
+  if (opcode == audioMasterIdle && onHostIdle) std::exchange(onHostIdle, nullptr)();
   return opcode == audioMasterVersion ? 2400 : 0;
 }
 
@@ -116,6 +120,7 @@ class PanelTest : public ::testing::Test {
  protected:
   PanelTest() {
     calls.clear();
+    onHostIdle = nullptr;
     setPlatform(&platform);
     record = createEffect(recordHost);
     effect = static_cast<Effect*>(static_cast<EffectBase*>(record->object));
@@ -458,6 +463,28 @@ TEST_F(PanelTest, LogoPictureShowsOnAClickAndHidesOnTheNext) {
   for (int y = 52; y < 278; ++y)
     for (int x = 16; x < 380; ++x) restored += screen.at(x, y) == background.at(x, y);
   EXPECT_EQ(restored, 364 * 226);
+}
+
+TEST_F(PanelTest, HostClosingThePanelInsideADragLeavesNothingBehind) {
+  open();
+  onHostIdle = [this] { record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f); };
+  const Point centre{145, 263};
+  platform.pointer = centre;
+  platform.buttons = kLeftButton;
+  platform.script = [&](int) { platform.pointer.x += 3; };
+  platform.window()->queueButtonDown(centre, kLeftButton);
+  editor->idle();  // the knob's loop ends when the closed window reports no buttons
+  platform.script = nullptr;
+  platform.buttons = 0;
+  EXPECT_EQ(onHostIdle, nullptr);
+  EXPECT_FALSE(editor->isOpened());
+  EXPECT_EQ(editor->getFrame(), nullptr);
+  EXPECT_EQ(platform.windowCount(), 0);
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
+  editor->idle();
+  open();
+  EXPECT_EQ(editor->getFrame()->widgetCount(), 65);
 }
 
 }  // namespace
