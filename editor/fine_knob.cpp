@@ -12,7 +12,7 @@ FineKnob::FineKnob(const Rect& size, ControlListener* listener, int32_t tag, Pix
   zoomFactor = 2.5f;
 }
 
-void FineKnob::notifyChange(Painter& painter) {
+void FineKnob::reportChange(Painter& painter) {
   if (!isDirty()) return;
   if (companion) companion->valueChanged(&painter, this);
   if (listener) listener->valueChanged(&painter, this);
@@ -20,60 +20,17 @@ void FineKnob::notifyChange(Painter& painter) {
 
 void FineKnob::mouse(Painter& painter, Point where) {
   if (!isInputEnabled()) return;
-  int buttons = painter.getMouseButtons();
+  const int buttons = painter.getMouseButtons();
   if (!(buttons & kLeftButton)) return;
   if (buttons & kControl) {
     value = defaultValue;
-    notifyChange(painter);
+    reportChange(painter);
     return;
   }
-
+  // The knob mode does not apply here: Alt alone chooses the angle drag.
   dragging = true;
   draw(painter);
-  const float range = maximum - minimum;
-  const auto stepFor = [&](int held) {
-    return held & kShift ? range / (200.0f * zoomFactor) : range / 200.0f;
-  };
-  const bool circular = (buttons & kAlt) != 0;
-  const Point first = where;
-  float base = value;
-  float step = stepFor(buttons);
-  int seenButtons = buttons;
-  float previous = circular ? valueFromPoint({where.x - size.left, where.y - size.top}) : 0.0f;
-
-  if (parentFrame) parentFrame->beginEdit(tag);
-  Point last{-1, -1};
-  while ((buttons = painter.getMouseButtons()) & kLeftButton) {
-    if (where != last) {
-      last = where;
-      if (!circular) {
-        const int32_t d = (where.x - first.x) - (where.y - first.y);
-        if (buttons != seenButtons) {
-          // Re-anchored so that a change of step keeps the value where it is.
-          const float newStep = stepFor(buttons);
-          base += (step - newStep) * static_cast<float>(d);
-          step = newStep;
-          seenButtons = buttons;
-        }
-        value = static_cast<float>(d) * step + base;
-        bounceValue();
-      } else {
-        const float v = valueFromPoint({where.x - size.left, where.y - size.top});
-        value = v;
-        // A jump across the bottom gap pins the value at the end it came from.
-        if (previous - v > range / 2)
-          value = maximum;
-        else if (v - previous > range / 2)
-          value = minimum;
-        else
-          previous = v;
-      }
-      notifyChange(painter);
-    }
-    painter.getMouseLocation(where);
-    idleStep();
-  }
-  if (parentFrame) parentFrame->endEdit(tag);
+  trackDrag(painter, where, buttons, (buttons & kAlt) != 0, false);
   dragging = false;
   draw(painter);
 }

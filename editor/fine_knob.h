@@ -23,9 +23,10 @@ class FineKnob : public RotaryKnob {
 
   bool isDragging() const { return dragging; }
 
- private:
-  void notifyChange(Painter& painter);
+ protected:
+  void reportChange(Painter& painter) override;
 
+ private:
   ControlListener* companion = nullptr;
   bool dragging = false;
   bool transparentHandle = true;

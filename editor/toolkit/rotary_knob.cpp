@@ -123,16 +123,19 @@ float RotaryKnob::valueFromPoint(const Point& point) const {
 
 void RotaryKnob::mouse(Painter& painter, Point where) {
   if (!isInputEnabled()) return;
-  int buttons = painter.getMouseButtons();
+  const int buttons = painter.getMouseButtons();
   if (!(buttons & kLeftButton)) return;
   if (buttons == (kLeftButton | kControl)) {
     value = defaultValue;
     notifyIfDirty(&painter);
     return;
   }
-
   const bool alt = (buttons & kAlt) != 0;
-  const bool circular = knobMode() != 2 ? !alt : alt;
+  trackDrag(painter, where, buttons, knobMode() != 2 ? !alt : alt, true);
+}
+
+void RotaryKnob::trackDrag(Painter& painter, Point where, int buttons, bool circular,
+                           bool takeFocus) {
   const float range = maximum - minimum;
   const auto stepFor = [&](int held) {
     return held & kShift ? range / (200.0f * zoomFactor) : range / 200.0f;
@@ -145,12 +148,10 @@ void RotaryKnob::mouse(Painter& painter, Point where) {
 
   if (parentFrame) {
     parentFrame->beginEdit(tag);
-    parentFrame->setFocusWidget(this);
+    if (takeFocus) parentFrame->setFocusWidget(this);
   }
   Point last{-1, -1};
-  while (true) {
-    buttons = painter.getMouseButtons();
-    if (!(buttons & kLeftButton)) break;
+  while ((buttons = painter.getMouseButtons()) & kLeftButton) {
     if (where != last) {
       last = where;
       if (!circular) {
@@ -158,16 +159,15 @@ void RotaryKnob::mouse(Painter& painter, Point where) {
         if (buttons != seenButtons) {
           // Re-anchored so that the value does not jump when Shift changes the step.
           const float newStep = stepFor(buttons);
-          base += (step - newStep) * d;
+          base += (step - newStep) * static_cast<float>(d);
           step = newStep;
           seenButtons = buttons;
         }
-        value = d * step + base;
+        value = static_cast<float>(d) * step + base;
         bounceValue();
       } else {
         const float v = valueFromPoint({where.x - size.left, where.y - size.top});
         value = v;
-        // A jump across the bottom gap pins the value at the end it came from.
         if (previous - v > range / 2)
           value = maximum;
         else if (v - previous > range / 2)
@@ -175,7 +175,7 @@ void RotaryKnob::mouse(Painter& painter, Point where) {
         else
           previous = v;
       }
-      notifyIfDirty(&painter);
+      reportChange(painter);
     }
     painter.getMouseLocation(where);
     idleStep();

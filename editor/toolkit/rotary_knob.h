@@ -41,6 +41,12 @@ class RotaryKnob : public ValueWidget {
 
  protected:
   void compute();
+  // Follows the pointer while the left button is held, inside the edit brackets: a straight
+  // drag (right and up increase, the step re-anchored when Shift changes it) or an angle
+  // drag in which a jump across the bottom gap pins the value at the end it came from.
+  void trackDrag(Painter& painter, Point where, int buttons, bool circular, bool takeFocus);
+  // Tells the listener of a change when the control is dirty.
+  virtual void reportChange(Painter& painter) { notifyIfDirty(&painter); }
 
   Point backgroundOffset;
   Color handleColor = kWhite;
