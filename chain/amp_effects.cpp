@@ -14,8 +14,8 @@ constexpr float kTinyInput = 9.313226e-10f;  // 2^-30
 
 template <bool Stereo>
 void phaser(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float increment = engine.liveValues[kFxPar1] * 8.82f * engine.inverseRate;
-  const float feedbackGain = 0.8f * engine.liveValues[kFxPar2];
+  const float increment = liveValue(engine, kFxPar1) * 8.82f * engine.inverseRate;
+  const float feedbackGain = 0.8f * liveValue(engine, kFxPar2);
   const float* sineTable = engine.sineTable;
   HilbertShifter shifter = state.shifter;
   float phase = state.phaserPhase;
@@ -40,8 +40,8 @@ void phaser(EffectState& state, const Engine& engine, float* left, float* right,
 
 void wahWah(EffectState& state, const Engine& engine, float* left, float* right, int count) {
   const float t = engine.inverseRate;
-  const float sweep = engine.liveValues[kFxPar2];
-  float alpha = (engine.liveValues[kFxPar1] * 0.0049f + 0.995f) * t * 44100.0f;
+  const float sweep = liveValue(engine, kFxPar2);
+  float alpha = (liveValue(engine, kFxPar1) * 0.0049f + 0.995f) * t * 44100.0f;
   // Below 44.1 kHz the rescaled coefficient reaches 1, where the follower would freeze or
   // grow without bound; keep it a decay.
   if (!(alpha < 1.0f)) alpha = 0.9999f;
@@ -62,8 +62,8 @@ void wahWah(EffectState& state, const Engine& engine, float* left, float* right,
 
 void wahLfo(EffectState& state, Engine& engine, float* left, float* right, int count) {
   const float t = engine.inverseRate;
-  const float sweep = engine.liveValues[kFxPar2];
-  const float increment = (engine.liveValues[kFxPar1] + 0.1f) * t * 8.82f;
+  const float sweep = liveValue(engine, kFxPar2);
+  const float increment = (liveValue(engine, kFxPar1) + 0.1f) * t * 8.82f;
   LadderFilter ladder = state.wahLadder;
   float envelope = state.wahEnvelope;
   float phase = engine.modulationPhase[1];
@@ -83,7 +83,7 @@ void wahLfo(EffectState& state, Engine& engine, float* left, float* right, int c
 }
 
 void ringmod(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float steps = engine.liveValues[kFxPar1] * 15.0f + 1.0f;
+  const float steps = liveValue(engine, kFxPar1) * 15.0f + 1.0f;
   const int sixteenths = steps >= 16.0f ? 16 : (steps >= 1.0f ? static_cast<int>(steps) : 1);
   const float ratio = static_cast<float>(sixteenths) / 16.0f;
   const float frequency = 8.17575f * std::exp(engine.glideNote * 0.057762265f) * ratio;
@@ -98,8 +98,8 @@ void ringmod(EffectState& state, const Engine& engine, float* left, float* right
 }
 
 void fuzzBox(const Engine& engine, float* left, float* right, int count) {
-  const float k = (engine.liveValues[kFxPar1] + 0.5f) * 4.0f;
-  const float step = engine.liveValues[kFxPar2] * 0.1f + 0.0001f;
+  const float k = (liveValue(engine, kFxPar1) + 0.5f) * 4.0f;
+  const float step = liveValue(engine, kFxPar2) * 0.1f + 0.0001f;
   // With the clip at 0.5 and the step at least 0.0001, y / step stays within +-5000.
   const float q = step > 0.0001f ? step : 0.0001f;
   for (int i = 0; i < count; ++i) {
@@ -114,8 +114,8 @@ void fuzzBox(const Engine& engine, float* left, float* right, int count) {
 }
 
 void harmonizer(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float weight = engine.liveValues[kFxPar1];
-  const float level = engine.liveValues[kFxPar2];
+  const float weight = liveValue(engine, kFxPar1);
+  const float level = liveValue(engine, kFxPar2);
   LadderFilter ladder = state.subLadder;
   float fast = state.fastLevel;
   float slow = state.slowLevel;
@@ -150,8 +150,8 @@ void harmonizer(EffectState& state, const Engine& engine, float* left, float* ri
 
 void talkbox(EffectState& state, const Engine& engine, float* left, float* right, int count) {
   const float t = engine.inverseRate;
-  const float scale = 1.5f * engine.liveValues[kFxPar2] + 0.5f;
-  const float increment = engine.liveValues[kFxPar1] * t * 2.205f;
+  const float scale = 1.5f * liveValue(engine, kFxPar2) + 0.5f;
+  const float increment = liveValue(engine, kFxPar1) * t * 2.205f;
   constexpr float kDamping = 0.050000012f;
   StateVariable a = state.formantA;
   StateVariable b = state.formantB;
@@ -197,7 +197,7 @@ void runPhaser(EffectState& state, const Engine& engine, float* left, float* rig
 }
 
 void runTremolo(Engine& engine, float* left, float* right, int count) {
-  const float* v = engine.liveValues;
+  const ParameterValues v = liveValues(engine);
   // Whole cycles per frame change nothing; dropping them keeps the phase step convertible
   // at absurd host tempos.
   const float increment = std::fmod(

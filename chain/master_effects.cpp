@@ -38,8 +38,8 @@ uint32_t limitedLength(float frames) {
 void chorus(EffectState& state, const Engine& engine, float* left, float* right, int count) {
   const float fs = engine.sampleRate;
   const float base = framesAt(fs, 0.0022675737f);
-  const float depth = engine.liveValues[kFxPar2] * fs * 0.0029024943f;
-  const float increment = engine.liveValues[kFxPar1] * engine.inverseRate * 4.41f;
+  const float depth = liveValue(engine, kFxPar2) * fs * 0.0029024943f;
+  const float increment = liveValue(engine, kFxPar1) * engine.inverseRate * 4.41f;
   float* ring = state.delayLineA;
   float phase = state.modPhase;
   uint32_t writePos = state.delayWritePos;
@@ -62,8 +62,8 @@ void chorus(EffectState& state, const Engine& engine, float* left, float* right,
 void flanger(EffectState& state, const Engine& engine, float* left, float* right, int count) {
   const float fs = engine.sampleRate;
   const float base = framesAt(fs, 0.0006802721f);
-  const float depth = engine.liveValues[kFxPar2] * fs * 0.0029024943f;
-  const float increment = engine.liveValues[kFxPar1] * engine.inverseRate * 1.764f;
+  const float depth = liveValue(engine, kFxPar2) * fs * 0.0029024943f;
+  const float increment = liveValue(engine, kFxPar1) * engine.inverseRate * 1.764f;
   float* ringA = state.delayLineA;
   float* ringB = state.delayLineB;
   float phase = state.modPhase;
@@ -100,8 +100,8 @@ void flanger(EffectState& state, const Engine& engine, float* left, float* right
 void leslie(EffectState& state, const Engine& engine, float* left, float* right, int count) {
   const float fs = engine.sampleRate;
   const float t = engine.inverseRate;
-  const float speed = engine.liveValues[kFxPar1];
-  const float depth = engine.liveValues[kFxPar2];
+  const float speed = liveValue(engine, kFxPar1);
+  const float depth = liveValue(engine, kFxPar2);
   const float swing = (1.0f - speed) * fs * 0.0009070295f;
   const float increment = (speed + 0.2f) * t * 8.82f;
   // Below 44.1 kHz the rescaled rotor angles would reach coefficients at which the filters
@@ -138,7 +138,7 @@ void leslie(EffectState& state, const Engine& engine, float* left, float* right,
 }
 
 void dubDelay(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float frames = engine.liveValues[kFxPar1] * engine.sampleRate * 0.09287982f;
+  const float frames = liveValue(engine, kFxPar1) * engine.sampleRate * 0.09287982f;
   const uint32_t distance =
       (frames < 32767.0f ? static_cast<uint32_t>(frames > 0.0f ? frames : 0.0f) : 32767u) + 1;
   float* ring = state.delayLineA;
@@ -155,7 +155,7 @@ void dubDelay(EffectState& state, const Engine& engine, float* left, float* righ
 
 void multitap(EffectState& state, const Engine& engine, float* left, float* right, int count) {
   const float fs = engine.sampleRate;
-  const float* v = engine.liveValues;
+  const ParameterValues v = liveValues(engine);
   const uint32_t loop = multitapLength(fs, engine.tempo, noteLengthFor(engine, v[kFxPar1]));
   const uint32_t preLength = limitedLength(fs * 0.0014512471f);
   const uint32_t halfLength = loop / 2 + 1;

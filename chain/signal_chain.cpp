@@ -70,7 +70,7 @@ inline float ampStage(Amplifier& amp, BiquadBank& bank, const AmpSettings& s,
 template <int Type>
 void ampAndCabinet(Chain& chain, Engine& engine, float* left, float* right, int count,
                    int model, float outputGain) {
-  const AmpSettings s = ampSettings(engine.liveValues, engine.inverseRate);
+  const AmpSettings s = ampSettings(liveValues(engine).data(), engine.inverseRate);
   const CabinetModel& cab = cabinetModel(model);
   const uint32_t distance = reflectionDistance(cab.reflectionFrames, engine.sampleRate);
   const float cutoff = cab.cutoff * engine.inverseRate * 44100.0f;
@@ -118,7 +118,7 @@ void ampAndCabinet(Chain& chain, Engine& engine, float* left, float* right, int 
 
 void runAmpAndCabinet(Chain& chain, Engine& engine, float* l, float* r, int count,
                       float outputGain) {
-  const float* v = engine.liveValues;
+  const ParameterValues v = liveValues(engine);
   const int model = optionIndex(kCabType, v[kCabType]);
   switch (optionIndex(kAmpType, v[kAmpType])) {
     case kAmpDry:
@@ -145,13 +145,13 @@ void resetChain(Chain& chain, float sampleRate) {
 
 void processChain(Chain& chain, Engine& engine, float* left, float* right, int offset,
                   int count) {
-  const float* v = engine.liveValues;
-  designBands(chain.biquads, v, engine.sampleRate);
+  const ParameterValues v = liveValues(engine);
+  designBands(chain.biquads, v.data(), engine.sampleRate);
   const float outputGain = engine.volume * engine.expression * 1.3f;
   float* l = left + offset;
   float* r = right + offset;
 
-  if (engine.latchFlags != 0) {
+  if (latchState(engine) != 0) {
     float sum = 0.0f;
     for (int i = 0; i < count; ++i) sum += std::fabs(l[i]);
     if (std::fabs(sum) < 1.0e-6f) engine.silenceCount = saturatingIncrement(engine.silenceCount);

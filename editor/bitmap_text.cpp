@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "editor/toolkit/pixmap.h"
+#include "host/relaxed.h"
 
 namespace vorlak {
 
@@ -21,23 +22,26 @@ BitmapText::BitmapText(const Rect& size, Pixmap* font, int fieldWidth, bool,
 
 void BitmapText::setText(const char* format, ...) {
   if (!format || !*format) return;
+  char formatted[kTextSize];
   va_list arguments;
   va_start(arguments, format);
-  const int written = std::vsnprintf(buffer, sizeof buffer, format, arguments);
+  const int written = std::vsnprintf(formatted, sizeof formatted, format, arguments);
   va_end(arguments);
-  size_t length = written < 0 ? 0 : std::strlen(buffer);
+  size_t length = written < 0 ? 0 : std::strlen(formatted);
   // Blanks up to the field width overwrite whatever a longer text left behind.
-  while (length < static_cast<size_t>(fieldWidth)) buffer[length++] = ' ';
-  buffer[fieldWidth] = '\0';
-  textDirty = true;
+  while (length < static_cast<size_t>(fieldWidth)) formatted[length++] = ' ';
+  formatted[fieldWidth] = '\0';
+  for (int i = 0; i <= fieldWidth; ++i) relaxedStore(buffer[i], formatted[i]);
+  textDirty.store(true, std::memory_order_release);
 }
 
 void BitmapText::draw(Painter& painter) {
-  textDirty = false;
+  textDirty.store(false, std::memory_order_relaxed);
   if (!font || glyphW <= 0 || glyphH <= 0) return;
   int32_t x = 0, y = 0;
-  for (const char* c = buffer; *c; ++c) {
-    const auto ch = static_cast<unsigned char>(*c);
+  for (int i = 0; i < kTextSize; ++i) {
+    const auto ch = static_cast<unsigned char>(relaxedLoad(buffer[i]));
+    if (ch == 0) break;
     if (ch == '\n') {
       x = 0;
       y += glyphH + lineSpacing;

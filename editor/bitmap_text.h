@@ -3,6 +3,7 @@
 // text overwrites a longer one; nothing else clears the area.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "editor/toolkit/widget.h"
@@ -19,8 +20,8 @@ class BitmapText : public Widget {
              int32_t lineSpacing);
 
   void draw(Painter& painter) override;
-  bool isDirty() const override { return textDirty; }
-  void setDirty(bool flag) override { textDirty = flag; }
+  bool isDirty() const override { return textDirty.load(std::memory_order_acquire); }
+  void setDirty(bool flag) override { textDirty.store(flag, std::memory_order_release); }
 
   // printf-style; an empty or missing format leaves the text as it is.
   virtual void setText(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -37,7 +38,9 @@ class BitmapText : public Widget {
   int32_t characterSpacing;
   int32_t lineSpacing;
   int fieldWidth;
-  bool textDirty = false;
+  // The panel sets texts from any thread the host changes parameters on: the characters
+  // are stored one relaxed store each and the flag raised after them (see host/relaxed.h).
+  std::atomic<bool> textDirty{false};
 };
 
 }  // namespace vorlak

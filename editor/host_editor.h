@@ -2,6 +2,7 @@
 // derives from this; the effect owns whichever editor it made and destroys it.
 #pragma once
 
+#include "host/relaxed.h"
 #include "host/vst2.h"
 
 namespace vorlak {
@@ -42,7 +43,8 @@ class HostEditor {
  protected:
   EffectBase* effect;
   void* parentWindow = nullptr;
-  bool updateFlag = false;
+  // Posted from any thread, taken by the panel's.
+  Relaxed<bool> updateFlag = false;
 };
 
 }  // namespace vorlak

@@ -3,12 +3,14 @@
 // lives inline so that an instance is one allocation.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "engine/event_queue.h"
 #include "engine/string_voice.h"
 #include "engine/tables.h"
 #include "host/program.h"
+#include "host/relaxed.h"
 
 namespace vorlak {
 
@@ -76,6 +78,32 @@ struct Engine {
 
   uint32_t noiseState;
 };
+
+// The parameters as the audio thread reads them while any thread may be setting them (see
+// host/relaxed.h): one value, or all of them copied once per pass.
+using ParameterValues = std::array<float, kNumParameters>;
+
+inline float liveValue(const Engine& engine, int index) {
+  return relaxedLoad(engine.liveValues[index]);
+}
+
+inline ParameterValues liveValues(const Engine& engine) {
+  ParameterValues values;
+  for (int i = 0; i < kNumParameters; ++i) values[static_cast<size_t>(i)] = liveValue(engine, i);
+  return values;
+}
+
+// The latch flags are set from the audio thread (the pedal) and any host thread (the
+// parameter): each change is one atomic step, so neither undoes the other.
+inline int32_t latchState(const Engine& engine) { return relaxedLoad(engine.latchFlags); }
+
+inline void setLatch(Engine& engine, int32_t flag, bool on) {
+  std::atomic_ref<int32_t> flags(engine.latchFlags);
+  if (on)
+    flags.fetch_or(flag, std::memory_order_relaxed);
+  else
+    flags.fetch_and(~flag, std::memory_order_relaxed);
+}
 
 // Voice operations.
 void clearVoices(Engine& engine);

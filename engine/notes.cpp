@@ -80,7 +80,7 @@ void releaseNote(Engine& engine, int note, bool latchAware) {
   for (StringVoice& voice : engine.voices) {
     if (voice.gate == 0.0f || voice.note != static_cast<float>(note)) continue;
     voice.keyHeld = false;
-    if (latchAware && engine.latchFlags != 0) return;
+    if (latchAware && latchState(engine) != 0) return;
     voice.gate = 0.0f;
     voice.envState = kEnvRelease;
     voice.releaseLevel = voice.envLevel;
@@ -119,9 +119,10 @@ void passHousekeeping(Engine& engine) {
     }
   }
 
-  if (engine.latchFlags != engine.latchFlagsSeen) {
-    engine.latchFlagsSeen = engine.latchFlags;
-    if (engine.latchFlags == 0)
+  const int32_t latch = latchState(engine);
+  if (latch != engine.latchFlagsSeen) {
+    engine.latchFlagsSeen = latch;
+    if (latch == 0)
       for (StringVoice& voice : engine.voices)
         if (!voice.keyHeld) releaseNote(engine, static_cast<int>(voice.note), false);
   }
@@ -131,7 +132,7 @@ void passHousekeeping(Engine& engine) {
     if (voice.gate == 0.0f) continue;
     if (voice.releaseTime >= idleWindow || engine.silenceCount > 3) {
       releaseNote(engine, static_cast<int>(voice.note), false);
-      if (engine.latchFlags != 0) voice.releaseTime = 1.0e9f;
+      if (latchState(engine) != 0) voice.releaseTime = 1.0e9f;
     }
   }
 }
@@ -200,7 +201,7 @@ void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame) {
 }
 
 void dispatchController(Engine& engine, const QueuedEvent& event) {
-  const bool modwheelFrets = optionIndex(kGlissandoSrc, engine.liveValues[kGlissandoSrc]) != 0;
+  const bool modwheelFrets = optionIndex(kGlissandoSrc, liveValue(engine, kGlissandoSrc)) != 0;
   switch (event.controller) {
     case 1:
       if (modwheelFrets)
@@ -221,8 +222,7 @@ void dispatchController(Engine& engine, const QueuedEvent& event) {
       engine.expression = event.valueFloat;
       break;
     case 64:
-      engine.latchFlags &= ~kLatchPedal;
-      if (event.value != 0) engine.latchFlags |= kLatchPedal;
+      setLatch(engine, kLatchPedal, event.value != 0);
       break;
     default:
       break;

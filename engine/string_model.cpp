@@ -101,7 +101,7 @@ struct PassConstants {
 
 void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, float* left,
                  int offset, int length, float rampStep) {
-  const float fretLevel = engine.liveValues[kFretLevel];
+  const float fretLevel = liveValue(engine, kFretLevel);
   const float* feedback = engine.feedbackRing;
   const uint32_t feedbackStart = engine.feedbackReadPos;
 
@@ -223,7 +223,7 @@ void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, flo
 }
 
 PassConstants passConstants(Engine& engine, StringVoice& voice, int type) {
-  const float* v = engine.liveValues;
+  const ParameterValues v = liveValues(engine);
   const float rateScale = engine.inverseRate * 44100.0f;
   const float note = voice.note;
   const float velocity = voice.velocity;
@@ -286,7 +286,7 @@ void renderStrings(Engine& engine, float* left, float* right, int offset, int le
   const uint32_t readStart = engine.feedbackReadPos;
 
   if (engine.silenceCount <= 3) {
-    const int type = optionIndex(kStrings, engine.liveValues[kStrings]);
+    const int type = optionIndex(kStrings, liveValue(engine, kStrings));
     const float window = 0.2f * engine.sampleRate;
     for (StringVoice& voice : engine.voices) {
       voice.age = saturatingIncrement(voice.age);
@@ -306,7 +306,7 @@ void renderStrings(Engine& engine, float* left, float* right, int offset, int le
 }
 
 void tickUpdate(Engine& engine) {
-  const float t = engine.liveValues[kTone] * 0.5f + 0.25f;
+  const float t = liveValue(engine, kTone) * 0.5f + 0.25f;
   const float beta = (1.0f - t) * 0.89226997f + 0.10773f;
   const float decayRate = 20.0f / (beta * beta * beta * 800.0f);
   const float releaseRate = 20.0f / (decayRate * decayRate * decayRate * 800.0f);

@@ -9,11 +9,11 @@ namespace vorlak {
 namespace {
 
 int strumStep(const Engine& engine) {
-  return static_cast<int>(std::fmax(engine.liveValues[kTiming], 0.0f) * 10.99f);
+  return static_cast<int>(std::fmax(liveValue(engine, kTiming), 0.0f) * 10.99f);
 }
 
 int glideIndex(const Engine& engine) {
-  const int index = static_cast<int>(std::fmax(engine.liveValues[kTiming], 0.0f) * 6.99f);
+  const int index = static_cast<int>(std::fmax(liveValue(engine, kTiming), 0.0f) * 6.99f);
   return index > 6 ? 6 : index;
 }
 
@@ -59,7 +59,7 @@ void soloNoteOff(Engine& engine, int note, float releaseVelocity, bool dynamic) 
 
 }  // namespace
 
-int currentStyle(const Engine& engine) { return optionIndex(kAid, engine.liveValues[kAid]); }
+int currentStyle(const Engine& engine) { return optionIndex(kAid, liveValue(engine, kAid)); }
 
 int32_t pushHeldNote(HeldNoteStack& stack, int note) {
   const int32_t before = stack.count;

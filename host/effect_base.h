@@ -2,6 +2,7 @@
 // dispatcher's first 25 opcodes and gives every operation they reach a do-nothing default.
 #pragma once
 
+#include "host/relaxed.h"
 #include "host/vst2.h"
 
 namespace vorlak {
@@ -25,7 +26,7 @@ class EffectBase {
                                float opt);
   virtual void open() {}
   virtual void close() {}
-  virtual VstInt32 getProgram() { return currentProgram; }
+  virtual VstInt32 getProgram() { return relaxedLoad(currentProgram); }
   virtual void setProgram(VstInt32) {}
   virtual void setProgramName(const char*) {}
   virtual void getProgramName(char* name) { name[0] = 0; }

@@ -50,34 +50,33 @@ void Instrument::setParameter(VstInt32 index, float value) {
   // drive the filters to infinity. Values that are not numbers are ignored.
   if (index >= 0 && index < kNumParameters && std::isfinite(value)) {
     value = std::fmin(std::fmax(value, 0.0f), 1.0f);
-    engine.liveValues[index] = value;
-    if (bank) bank->programs[currentProgram].values[index] = value;
-    if (index == kLatch) {
-      engine.latchFlags &= ~kLatchParameter;
-      if (optionIndex(kLatch, value) != 0) engine.latchFlags |= kLatchParameter;
-    }
+    relaxedStore(engine.liveValues[index], value);
+    if (bank) relaxedStore(bank->programs[relaxedLoad(currentProgram)].values[index], value);
+    if (index == kLatch) setLatch(engine, kLatchParameter, optionIndex(kLatch, value) != 0);
   }
   if (editor) editor->postUpdate();
 }
 
 float Instrument::getParameter(VstInt32 index) {
   if (index < 0 || index >= kNumParameters) return 0.0f;
-  return bank ? bank->programs[currentProgram].values[index] : engine.liveValues[index];
+  return bank ? relaxedLoad(bank->programs[relaxedLoad(currentProgram)].values[index])
+              : liveValue(engine, index);
 }
 
 void Instrument::setProgram(VstInt32 program) {
   if (!bank || program < 0 || program >= kNumPrograms) return;
-  currentProgram = program;
-  for (int i = 0; i < kNumParameters; ++i) setParameter(i, bank->programs[program].values[i]);
+  relaxedStore(currentProgram, program);
+  for (int i = 0; i < kNumParameters; ++i)
+    setParameter(i, relaxedLoad(bank->programs[program].values[i]));
 }
 
 // Longer names are cut to the 23 characters the record holds.
 void Instrument::setProgramName(const char* name) {
-  if (bank) copyText(bank->programs[currentProgram].name, name, kProgramNameSize);
+  if (bank) copyText(bank->programs[relaxedLoad(currentProgram)].name, name, kProgramNameSize);
 }
 
 void Instrument::getProgramName(char* name) {
-  copyText(name, bank ? bank->programs[currentProgram].name : "", kProgramNameSize);
+  copyText(name, bank ? bank->programs[relaxedLoad(currentProgram)].name : "", kProgramNameSize);
 }
 
 bool Instrument::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
@@ -96,7 +95,7 @@ void Instrument::getParameterDisplay(VstInt32 index, char* text) {
     text[0] = 0;
     return;
   }
-  formatParameterDisplay(index, engine.liveValues[index], text);
+  formatParameterDisplay(index, liveValue(engine, index), text);
 }
 
 void Instrument::getParameterName(VstInt32 index, char* text) {

@@ -66,7 +66,7 @@ class PopupList : public ValueDisplay {
   std::vector<std::string> entries;
   std::vector<bool> checked;
   std::vector<PopupList*> subLists;
-  int currentIndex = -1;
+  Relaxed<int> currentIndex = -1;  // set from any thread through the panel
   int lastButtons = 0;
   int itemsPerColumn = -1;
   int lastChosenId = -1;

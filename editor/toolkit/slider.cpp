@@ -56,7 +56,9 @@ bool Slider::removed(Widget*) {
   return true;
 }
 
-float Slider::fraction() const { return style & (kLeftIsZero | kTopIsZero) ? value : 1.0f - value; }
+float Slider::fraction() const {
+  return style & (kLeftIsZero | kTopIsZero) ? value.load() : 1.0f - value;
+}
 
 Rect Slider::handleRect() const {
   const int32_t along = static_cast<int32_t>(travel * fraction());

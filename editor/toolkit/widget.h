@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "editor/toolkit/geometry.h"
+#include "host/relaxed.h"
 #include "host/vst2.h"
 
 namespace vorlak {
@@ -73,8 +74,10 @@ class Widget {
   Rect mouseArea;
   RootFrame* parentFrame = nullptr;
   Widget* parentWidget = nullptr;
-  bool dirty = false;
-  bool inputEnabled = true;
+  // Set through the panel from any thread the host calls setParameter on (see
+  // host/relaxed.h), read by the panel's thread.
+  Relaxed<bool> dirty = false;
+  Relaxed<bool> inputEnabled = true;
   bool transparency = false;
 };
 
@@ -118,9 +121,9 @@ class ValueWidget : public Widget {
 
   ControlListener* listener;
   int32_t tag;
-  float lastDrawn = 1.0f;
+  Relaxed<float> lastDrawn = 1.0f;
   float defaultValue = 0.5f;
-  float value = 0.0f;
+  Relaxed<float> value = 0.0f;
   float minimum = 0.0f;
   float maximum = 1.0f;
   float wheelIncrement = 0.1f;
