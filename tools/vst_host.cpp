@@ -193,7 +193,7 @@ std::unique_ptr<Plugin> Plugin::create(std::shared_ptr<Module> module, std::stri
 
   HostState* previous = creatingState;
   creatingState = plugin->host_.get();
-  AEffect* effect = module->entry()(&hostCallback);
+  AEffect* effect = module->entry()(options.callback ? options.callback : &hostCallback);
   creatingState = previous;
 
   if (effect == nullptr) {

@@ -89,6 +89,9 @@ struct TextProbe {
 
 struct LoadOptions {
   VstIntPtr versionAnswer = 2400;
+  // The callback handed to the entry point instead of the library's own recording one; the
+  // instance's HostState then sees none of the plug-in's calls.
+  audioMasterCallback callback = nullptr;
 };
 
 class Plugin {
