@@ -1,0 +1,370 @@
+// The audio thread's entry points make no allocation, take no lock and make no system call.
+// This program replaces the C library's allocation, locking and blocking functions with
+// counting ones; the loaded module binds to them as to any symbol of its host, and the C++
+// runtime linked into the module allocates through malloc, so its operator new is seen too.
+// Counting happens only on the audio thread and only inside the entry-point calls.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <semaphore.h>
+#include <stdio.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/select.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "tests/integration/validator_realtime_workload.h"
+#include "tools/vst_host.h"
+
+namespace {
+
+thread_local bool tWatching = false;
+std::atomic<long> gAllocations{0};
+std::atomic<long> gLocks{0};
+std::atomic<long> gSystemCalls{0};
+std::atomic<const char*> gFirst{nullptr};
+
+void noted(std::atomic<long>& counter, const char* name) {
+  if (!tWatching) return;
+  counter.fetch_add(1, std::memory_order_relaxed);
+  const char* none = nullptr;
+  gFirst.compare_exchange_strong(none, name);
+}
+
+void resetCounts() {
+  gAllocations = 0;
+  gLocks = 0;
+  gSystemCalls = 0;
+  gFirst = nullptr;
+}
+
+// The next definition of one of the functions below after this program's own, found on first
+// use.
+template <auto* Self>
+auto real(const char* name) {
+  static decltype(Self) cache = nullptr;
+  if (cache == nullptr) cache = reinterpret_cast<decltype(Self)>(dlsym(RTLD_NEXT, name));
+  return cache;
+}
+
+#define VORLAK_REAL(name) real<&name>(#name)
+
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// The address sanitizer owns malloc; it reports every allocation to hooks instead.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+namespace {
+void mallocHook(const volatile void*, size_t) { noted(gAllocations, "malloc"); }
+void freeHook(const volatile void*) { noted(gAllocations, "free"); }
+const int kHooksInstalled = __sanitizer_install_malloc_and_free_hooks(mallocHook, freeHook);
+}  // namespace
+#else
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void __libc_free(void*);
+
+void* malloc(size_t size) noexcept {
+  noted(gAllocations, "malloc");
+  return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) noexcept {
+  noted(gAllocations, "calloc");
+  return __libc_calloc(count, size);
+}
+void* realloc(void* p, size_t size) noexcept {
+  noted(gAllocations, "realloc");
+  return __libc_realloc(p, size);
+}
+void free(void* p) noexcept {
+  noted(gAllocations, "free");
+  __libc_free(p);
+}
+void* memalign(size_t alignment, size_t size) noexcept {
+  noted(gAllocations, "memalign");
+  return __libc_memalign(alignment, size);
+}
+void* aligned_alloc(size_t alignment, size_t size) noexcept {
+  noted(gAllocations, "aligned_alloc");
+  return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** result, size_t alignment, size_t size) noexcept {
+  noted(gAllocations, "posix_memalign");
+  void* p = __libc_memalign(alignment, size);
+  if (p == nullptr) return ENOMEM;
+  *result = p;
+  return 0;
+}
+}
+#endif
+
+extern "C" {
+
+int pthread_mutex_lock(pthread_mutex_t* m) noexcept {
+  noted(gLocks, "pthread_mutex_lock");
+  return VORLAK_REAL(pthread_mutex_lock)(m);
+}
+int pthread_mutex_trylock(pthread_mutex_t* m) noexcept {
+  noted(gLocks, "pthread_mutex_trylock");
+  return VORLAK_REAL(pthread_mutex_trylock)(m);
+}
+int pthread_mutex_timedlock(pthread_mutex_t* m, const timespec* t) noexcept {
+  noted(gLocks, "pthread_mutex_timedlock");
+  return VORLAK_REAL(pthread_mutex_timedlock)(m, t);
+}
+int pthread_rwlock_rdlock(pthread_rwlock_t* l) noexcept {
+  noted(gLocks, "pthread_rwlock_rdlock");
+  return VORLAK_REAL(pthread_rwlock_rdlock)(l);
+}
+int pthread_rwlock_wrlock(pthread_rwlock_t* l) noexcept {
+  noted(gLocks, "pthread_rwlock_wrlock");
+  return VORLAK_REAL(pthread_rwlock_wrlock)(l);
+}
+int pthread_spin_lock(pthread_spinlock_t* l) noexcept {
+  noted(gLocks, "pthread_spin_lock");
+  return VORLAK_REAL(pthread_spin_lock)(l);
+}
+int pthread_cond_wait(pthread_cond_t* c, pthread_mutex_t* m) {
+  noted(gLocks, "pthread_cond_wait");
+  return VORLAK_REAL(pthread_cond_wait)(c, m);
+}
+int pthread_cond_timedwait(pthread_cond_t* c, pthread_mutex_t* m, const timespec* t) {
+  noted(gLocks, "pthread_cond_timedwait");
+  return VORLAK_REAL(pthread_cond_timedwait)(c, m, t);
+}
+int sem_wait(sem_t* s) {
+  noted(gLocks, "sem_wait");
+  return VORLAK_REAL(sem_wait)(s);
+}
+int sem_timedwait(sem_t* s, const timespec* t) {
+  noted(gLocks, "sem_timedwait");
+  return VORLAK_REAL(sem_timedwait)(s, t);
+}
+
+long syscall(long number, ...) noexcept {
+  noted(gSystemCalls, "syscall");
+  va_list args;
+  va_start(args, number);
+  long a[6];
+  for (long& arg : a) arg = va_arg(args, long);
+  va_end(args);
+  return VORLAK_REAL(syscall)(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+}
+ssize_t write(int fd, const void* data, size_t size) {
+  noted(gSystemCalls, "write");
+  return VORLAK_REAL(write)(fd, data, size);
+}
+ssize_t read(int fd, void* data, size_t size) {
+  noted(gSystemCalls, "read");
+  return VORLAK_REAL(read)(fd, data, size);
+}
+int open(const char* path, int flags, ...) {
+  noted(gSystemCalls, "open");
+  va_list args;
+  va_start(args, flags);
+  const auto mode = static_cast<mode_t>(va_arg(args, int));
+  va_end(args);
+  return VORLAK_REAL(open)(path, flags, mode);
+}
+int openat(int dir, const char* path, int flags, ...) {
+  noted(gSystemCalls, "openat");
+  va_list args;
+  va_start(args, flags);
+  const auto mode = static_cast<mode_t>(va_arg(args, int));
+  va_end(args);
+  return VORLAK_REAL(openat)(dir, path, flags, mode);
+}
+int close(int fd) {
+  noted(gSystemCalls, "close");
+  return VORLAK_REAL(close)(fd);
+}
+int ioctl(int fd, unsigned long request, ...) noexcept {
+  noted(gSystemCalls, "ioctl");
+  va_list args;
+  va_start(args, request);
+  void* arg = va_arg(args, void*);
+  va_end(args);
+  return VORLAK_REAL(ioctl)(fd, request, arg);
+}
+int poll(pollfd* fds, nfds_t count, int timeout) {
+  noted(gSystemCalls, "poll");
+  return VORLAK_REAL(poll)(fds, count, timeout);
+}
+int select(int n, fd_set* r, fd_set* w, fd_set* e, timeval* t) {
+  noted(gSystemCalls, "select");
+  return VORLAK_REAL(select)(n, r, w, e, t);
+}
+int nanosleep(const timespec* duration, timespec* rest) {
+  noted(gSystemCalls, "nanosleep");
+  return VORLAK_REAL(nanosleep)(duration, rest);
+}
+int clock_nanosleep(clockid_t clock, int flags, const timespec* t, timespec* rest) {
+  noted(gSystemCalls, "clock_nanosleep");
+  return VORLAK_REAL(clock_nanosleep)(clock, flags, t, rest);
+}
+int usleep(useconds_t micros) {
+  noted(gSystemCalls, "usleep");
+  return VORLAK_REAL(usleep)(micros);
+}
+unsigned sleep(unsigned seconds) {
+  noted(gSystemCalls, "sleep");
+  return VORLAK_REAL(sleep)(seconds);
+}
+int sched_yield() noexcept {
+  noted(gSystemCalls, "sched_yield");
+  return VORLAK_REAL(sched_yield)();
+}
+void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) noexcept {
+  noted(gSystemCalls, "mmap");
+  return VORLAK_REAL(mmap)(address, length, protection, flags, fd, offset);
+}
+int munmap(void* address, size_t length) noexcept {
+  noted(gSystemCalls, "munmap");
+  return VORLAK_REAL(munmap)(address, length);
+}
+int mprotect(void* address, size_t length, int protection) noexcept {
+  noted(gSystemCalls, "mprotect");
+  return VORLAK_REAL(mprotect)(address, length, protection);
+}
+FILE* fopen(const char* path, const char* mode) {
+  noted(gSystemCalls, "fopen");
+  return VORLAK_REAL(fopen)(path, mode);
+}
+size_t fwrite(const void* data, size_t size, size_t count, FILE* file) {
+  noted(gSystemCalls, "fwrite");
+  return VORLAK_REAL(fwrite)(data, size, count, file);
+}
+int fputs(const char* text, FILE* file) {
+  noted(gSystemCalls, "fputs");
+  return VORLAK_REAL(fputs)(text, file);
+}
+int fputc(int c, FILE* file) {
+  noted(gSystemCalls, "fputc");
+  return VORLAK_REAL(fputc)(c, file);
+}
+int puts(const char* text) {
+  noted(gSystemCalls, "puts");
+  return VORLAK_REAL(puts)(text);
+}
+int fflush(FILE* file) {
+  noted(gSystemCalls, "fflush");
+  return VORLAK_REAL(fflush)(file);
+}
+
+}  // extern "C"
+
+namespace vorlak::test {
+namespace {
+
+void watchedProcess(AEffect* e, float** inputs, float** outputs, VstInt32 frames) {
+  tWatching = true;
+  e->process(e, inputs, outputs, frames);
+  tWatching = false;
+}
+
+void watchedProcessReplacing(AEffect* e, float** inputs, float** outputs, VstInt32 frames) {
+  tWatching = true;
+  e->processReplacing(e, inputs, outputs, frames);
+  tWatching = false;
+}
+
+VstIntPtr watchedDispatch(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                          float opt) {
+  tWatching = true;
+  const VstIntPtr answer = e->dispatcher(e, opcode, index, value, ptr, opt);
+  tWatching = false;
+  return answer;
+}
+
+void watchedSetParameter(AEffect* e, VstInt32 index, float value) {
+  tWatching = true;
+  e->setParameter(e, index, value);
+  tWatching = false;
+}
+
+const AudioThreadCalls kWatchedCalls = {watchedProcess, watchedProcessReplacing, watchedDispatch,
+                                        watchedSetParameter};
+
+std::unique_ptr<host::Plugin> loadForAudioThread() {
+  std::string error;
+  host::LoadOptions options;
+  options.callback = &realtimeHostCallback;
+  auto plugin = host::Plugin::load(VORLAK_MODULE_PATH, &error, options);
+  EXPECT_NE(plugin, nullptr) << error;
+  if (plugin) plugin->start(44100.0f, kWorkloadBlock);
+  return plugin;
+}
+
+std::string counts() {
+  const char* first = gFirst.load();
+  return std::to_string(gAllocations.load()) + " allocations, " + std::to_string(gLocks.load()) +
+         " locks, " + std::to_string(gSystemCalls.load()) +
+         " system calls; the first: " + (first ? first : "none");
+}
+
+// The counters must see what they watch, including calls made from inside the module, or a
+// count of zero would prove nothing.
+TEST(ValidatorRealtime, CountersSeeWhatTheyWatch) {
+  auto plugin = loadForAudioThread();
+  ASSERT_NE(plugin, nullptr);
+  resetCounts();
+  std::thread audio([&] {
+    void* (*volatile allocate)(size_t) = &malloc;
+    tWatching = true;
+    void* p = allocate(64);
+    free(p);
+    std::mutex mutex;
+    mutex.lock();
+    mutex.unlock();
+    (void)!write(-1, "", 0);
+    tWatching = false;
+  });
+  audio.join();
+  EXPECT_GE(gAllocations.load(), 2) << counts();
+  EXPECT_GE(gLocks.load(), 1) << counts();
+  EXPECT_GE(gSystemCalls.load(), 1) << counts();
+
+  // A new block size is the one request that allocates in the module.
+  resetCounts();
+  std::thread control([&] {
+    watchedDispatch(plugin->effect(), effSetBlockSize, 0, 3 * kWorkloadBlock, nullptr, 0.0f);
+  });
+  control.join();
+  EXPECT_GE(gAllocations.load(), 1) << counts();
+}
+
+// A fresh instance's first blocks on a fresh audio thread: every program, notes, controllers,
+// program changes, parameters set to ordinary and strange values, both entry points, blocks of
+// 0 to four times the announced size, missing channels.
+TEST(ValidatorRealtime, AudioThreadEntryPointsAllocateLockAndCallNothing) {
+  auto plugin = loadForAudioThread();
+  ASSERT_NE(plugin, nullptr);
+  AudioThreadWorkload workload;
+  long calls = 0;
+  resetCounts();
+  std::thread audio([&] { calls = workload.run(plugin->effect(), kWatchedCalls); });
+  audio.join();
+  EXPECT_EQ(gAllocations.load(), 0) << counts();
+  EXPECT_EQ(gLocks.load(), 0) << counts();
+  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
+  EXPECT_GT(calls, 1500);
+  EXPECT_GT(workload.peak(), 0.0f) << "nothing was rendered";
+}
+
+}  // namespace
+}  // namespace vorlak::test
