@@ -102,10 +102,11 @@ void Instrument::getParameterName(VstInt32 index, char* text) {
   copyText(text, parameterName(index), kParameterTextSize);
 }
 
-// Rates that are not numbers or lie outside what any audio interface runs at are ignored: a
-// rate of 0 would stop the tick grid and the render loop would never finish.
+// Rates that are not numbers or lie outside 22050 to 384000 Hz are ignored: a rate of 0 would
+// stop the tick grid and the render loop would never finish, and below 22050 Hz filters
+// designed at 44.1 kHz become unstable (the amplifier's tone stages, its 2 kHz resonator).
 void Instrument::setSampleRate(float rate) {
-  if (!std::isfinite(rate) || rate < 8000.0f || rate > 384000.0f) return;
+  if (!std::isfinite(rate) || rate < 22050.0f || rate > 384000.0f) return;
   sampleRate = rate;
   engineSampleRate = rate;
   rateChanged(engine, rate);

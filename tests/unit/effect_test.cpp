@@ -155,13 +155,13 @@ TEST(EffectRates, BlockSizeAndSampleRateReachTheEngineOnlyThroughTheirOwnRequest
   EXPECT_EQ(instrument.getSampleRate(), 96000.0f);
 
   const float inf = std::numeric_limits<float>::infinity();
-  for (float bad : {0.0f, -44100.0f, 7999.0f, 384001.0f, inf, -inf,
+  for (float bad : {0.0f, -44100.0f, 8000.0f, 16000.0f, 22049.0f, 384001.0f, inf, -inf,
                     std::numeric_limits<float>::quiet_NaN()}) {
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, bad);
     EXPECT_EQ(engine.sampleRate, 96000.0f) << bad;
     EXPECT_EQ(engine.inverseRate, 1.0f / 96000.0f) << bad;
   }
-  for (float edge : {8000.0f, 384000.0f}) {
+  for (float edge : {22050.0f, 384000.0f}) {
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, edge);
     EXPECT_EQ(engine.sampleRate, edge);
   }
