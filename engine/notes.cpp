@@ -138,8 +138,9 @@ void passHousekeeping(Engine& engine) {
 }
 
 void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame) {
+  VstEvent* const* list = eventList(events);
   for (int32_t i = 0; i < events.numEvents; ++i) {
-    const VstEvent* raw = events.events[i];
+    const VstEvent* raw = list[i];
     if (!raw || raw->type != kVstMidiType) continue;
     const auto* midi = reinterpret_cast<const VstMidiEvent*>(raw);
     const int status = static_cast<unsigned char>(midi->midiData[0]);

@@ -173,6 +173,13 @@ struct VstEvents {
   VstEvent* events[2];
 };
 
+// The host's list runs past the two pointers declared above; indexing the member array
+// beyond them would be undefined, so the list is reached from the record's address.
+inline VstEvent* const* eventList(const VstEvents& list) {
+  return reinterpret_cast<VstEvent* const*>(reinterpret_cast<const char*>(&list) +
+                                            offsetof(VstEvents, events));
+}
+
 constexpr VstInt32 kVstMidiType = 1;
 constexpr VstInt32 kVstSysExType = 6;
 constexpr VstInt32 kVstMidiEventIsRealtime = 1;
