@@ -32,7 +32,12 @@ struct LadderFilter {
     oldY1 = y1;
     y3 = (y2 + oldY2) * p - k * y3;
     oldY2 = y2;
-    const float t = (y3 + oldY3) * p - k * y4;
+    // The cubic turns back beyond sqrt(20) and past about 7.7 its output outgrows its input,
+    // so that a loud input would run the loop off to infinity; held at its peak there, the
+    // limit stays a limit.
+    constexpr float kKnee = 4.472136f;
+    float t = (y3 + oldY3) * p - k * y4;
+    t = t > kKnee ? kKnee : (t < -kKnee ? -kKnee : t);
     oldY3 = y3;
     y4 = t - t * t * t * 0.01667f;
     oldX = in;
