@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "editor/editor.h"
 #include "editor/platform/headless/headless_platform.h"
 #include "fuzz/fuzz_host.h"
 
@@ -18,6 +19,11 @@ constexpr char kCanary = '\x5a';
 HeadlessPlatform platform;
 SharedInstance shared(512);
 int parentWindow;
+
+bool panelOpen(AEffect* e) {
+  auto* effect = static_cast<Effect*>(e->object);
+  return static_cast<Editor*>(effect->getEditor())->isOpened();
+}
 
 bool writesText(VstInt32 opcode) {
   switch (opcode) {
@@ -47,10 +53,18 @@ void callDispatcher(FuzzedDataProvider& in) {
   const float opt = pickFloat(in);
   const bool nullPointer = in.ConsumeIntegralInRange(0, 15) == 0;
 
+  // Closing destroys the instance, and making a new one costs more than many inputs: only a
+  // few closes go through.
   if (opcode == effClose) {
+    if (in.ConsumeIntegral<uint8_t>() != 0) return;
     dispatch(e, effClose, index, value, nullptr, opt);
     shared.forget();
     return;
+  }
+  // Opening the panel decodes its bitmaps, the slowest thing an input can do: once open, it
+  // is mostly kept open.
+  if ((opcode == effEditOpen && panelOpen(e)) || opcode == effEditClose) {
+    if (in.ConsumeIntegralInRange(0, 15) != 0) return;
   }
   if (nullPointer) {
     dispatch(e, opcode, index, value, nullptr, opt);
