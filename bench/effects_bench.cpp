@@ -50,16 +50,22 @@ std::vector<float> strummedSignal() {
   return s;
 }
 
-void BM_Effect(benchmark::State& state) {
-  const int fx = static_cast<int>(state.range(0));
-  auto engine = std::make_unique<Engine>();
-  auto chain = std::make_unique<Chain>();
-  std::memset(engine.get(), 0, sizeof(Engine));
-  engineSetup(*engine, kSampleRate);
-  resetChain(*chain, kSampleRate);
-  engine->liveValues[kFxPar1] = 0.5f;
-  engine->liveValues[kFxPar2] = 0.5f;
-  engine->glideNote = 52.0f;
+// A fresh engine and chain at 44.1 kHz.
+struct ChainRig {
+  std::unique_ptr<Engine> engine = std::make_unique<Engine>();
+  std::unique_ptr<Chain> chain = std::make_unique<Chain>();
+
+  ChainRig() {
+    std::memset(engine.get(), 0, sizeof(Engine));
+    engineSetup(*engine, kSampleRate);
+    resetChain(*chain, kSampleRate);
+  }
+};
+
+// Runs process over the strummed signal one block per iteration and reports the time per
+// frame.
+template <class Process>
+void timeBlocks(benchmark::State& state, Process&& process) {
   const std::vector<float> signal = strummedSignal();
   std::vector<float> left(kBlockFrames), right(kBlockFrames);
   ScopedFloatMode floatMode;
@@ -69,10 +75,7 @@ void BM_Effect(benchmark::State& state) {
     block = (block + 1) % kSignalBlocks;
     std::memcpy(left.data(), in, sizeof(float) * kBlockFrames);
     std::memcpy(right.data(), in, sizeof(float) * kBlockFrames);
-    if (fx <= kFxAmpTalkbox)
-      runAmpEffect(fx, chain->effects, *engine, left.data(), right.data(), kBlockFrames);
-    else
-      runMasterEffect(fx, chain->effects, *engine, left.data(), right.data(), kBlockFrames);
+    process(left.data(), right.data());
     benchmark::DoNotOptimize(left.data());
     benchmark::DoNotOptimize(right.data());
     benchmark::ClobberMemory();
@@ -81,42 +84,39 @@ void BM_Effect(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(frames));
   state.counters["time_per_sample"] =
       benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_Effect(benchmark::State& state) {
+  const int fx = static_cast<int>(state.range(0));
+  ChainRig rig;
+  Engine& engine = *rig.engine;
+  engine.liveValues[kFxPar1] = 0.5f;
+  engine.liveValues[kFxPar2] = 0.5f;
+  engine.glideNote = 52.0f;
+  timeBlocks(state, [&](float* left, float* right) {
+    if (fx <= kFxAmpTalkbox)
+      runAmpEffect(fx, rig.chain->effects, engine, left, right, kBlockFrames);
+    else
+      runMasterEffect(fx, rig.chain->effects, engine, left, right, kBlockFrames);
+  });
   state.SetLabel(optionName(kFx, fx));
 }
 
 void BM_AmpCabinet(benchmark::State& state) {
   const int amp = static_cast<int>(state.range(0));
   const int cab = static_cast<int>(state.range(1));
-  auto engine = std::make_unique<Engine>();
-  auto chain = std::make_unique<Chain>();
-  std::memset(engine.get(), 0, sizeof(Engine));
-  engineSetup(*engine, kSampleRate);
-  resetChain(*chain, kSampleRate);
-  std::memcpy(engine->liveValues, kFactoryPrograms[0].values, sizeof engine->liveValues);
-  engine->liveValues[kAmpType] = static_cast<float>(amp) / 3.0f;
-  engine->liveValues[kCabType] = static_cast<float>(cab) / 3.0f;
-  engine->liveValues[kFx] = 0.0f;
-  engine->latchFlags = 0;
-  engine->stringsActive = 1;
-  engine->feedbackDrive = 0.8f;
-  const std::vector<float> signal = strummedSignal();
-  std::vector<float> left(kBlockFrames), right(kBlockFrames);
-  ScopedFloatMode floatMode;
-  int block = 0;
-  for (auto _ : state) {
-    const float* in = signal.data() + block * kBlockFrames;
-    block = (block + 1) % kSignalBlocks;
-    std::memcpy(left.data(), in, sizeof(float) * kBlockFrames);
-    std::memcpy(right.data(), in, sizeof(float) * kBlockFrames);
-    processChain(*chain, *engine, left.data(), right.data(), 0, kBlockFrames);
-    benchmark::DoNotOptimize(left.data());
-    benchmark::DoNotOptimize(right.data());
-    benchmark::ClobberMemory();
-  }
-  const double frames = static_cast<double>(state.iterations()) * kBlockFrames;
-  state.SetItemsProcessed(static_cast<int64_t>(frames));
-  state.counters["time_per_sample"] =
-      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  ChainRig rig;
+  Engine& engine = *rig.engine;
+  std::memcpy(engine.liveValues, kFactoryPrograms[0].values, sizeof engine.liveValues);
+  engine.liveValues[kAmpType] = static_cast<float>(amp) / 3.0f;
+  engine.liveValues[kCabType] = static_cast<float>(cab) / 3.0f;
+  engine.liveValues[kFx] = 0.0f;
+  engine.latchFlags = 0;
+  engine.stringsActive = 1;
+  engine.feedbackDrive = 0.8f;
+  timeBlocks(state, [&](float* left, float* right) {
+    processChain(*rig.chain, engine, left, right, 0, kBlockFrames);
+  });
   state.SetLabel(std::string(optionName(kAmpType, amp)) + " / " + optionName(kCabType, cab));
 }
 
