@@ -2,6 +2,7 @@
 // library, its editor opened in a top-level window of this test, and a user plays it with
 // real pointer events from the XTest extension. What the host hears is the recorded
 // automation; what the user sees is read back from the editor's window.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -28,6 +29,21 @@ constexpr int kParentX = 100, kParentY = 80;
 constexpr int kWidth = 396, kHeight = 530;
 
 void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int openFileCount() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+int hostErrors = 0;
+int countHostError(Display*, XErrorEvent*) {
+  ++hostErrors;
+  return 0;
+}
 
 // The window's pixels, 0x00RRGGBB.
 struct Screenshot {
@@ -92,14 +108,7 @@ class PanelX11Test : public ::testing::Test {
     ASSERT_NE(plugin, nullptr) << message;
     plugin->start(44100.0f, 512);
 
-    const int screen = DefaultScreen(host);
-    parent = XCreateSimpleWindow(host, RootWindow(host, screen), kParentX, kParentY, kWidth,
-                                 kHeight, 0, BlackPixel(host, screen), WhitePixel(host, screen));
-    XSelectInput(host, parent, StructureNotifyMask);
-    XMapWindow(host, parent);
-    XEvent e;
-    do XWindowEvent(host, parent, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
+    parent = makeTopLevel();
     openEditor();
   }
   void TearDown() override {
@@ -160,6 +169,27 @@ class PanelX11Test : public ::testing::Test {
         shot.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
     XDestroyImage(image);
     return shot;
+  }
+
+  Window makeTopLevel() {
+    const int screen = DefaultScreen(host);
+    Window w = XCreateSimpleWindow(host, RootWindow(host, screen), kParentX, kParentY, kWidth,
+                                   kHeight, 0, BlackPixel(host, screen), WhitePixel(host, screen));
+    XSelectInput(host, w, StructureNotifyMask);
+    XMapWindow(host, w);
+    XEvent e;
+    do XWindowEvent(host, w, StructureNotifyMask, &e);
+    while (e.type != MapNotify);
+    return w;
+  }
+  static void* handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
+  unsigned childCount(Window w) {
+    XSync(host, False);
+    Window root, up, *list = nullptr;
+    unsigned int n = 0;
+    XQueryTree(host, w, &root, &up, &list, &n);
+    if (list) XFree(list);
+    return n;
   }
 
   std::vector<HostCall> calls(VstInt32 opcode) const {
@@ -307,6 +337,59 @@ TEST_F(PanelX11Test, HostProgramChangeShowsAtTheNextIdle) {
   for (size_t i = 0; i < fresh.pixels.size(); ++i)
     differing += fresh.pixels[i] != updated.pixels[i];
   EXPECT_EQ(differing, 0);
+}
+
+TEST_F(PanelX11Test, HostCallOrdersLeaveNoErrorWindowOrConnectionBehind) {
+  const Screenshot first = shoot();
+  plugin->dispatch(effEditClose);
+  XErrorHandler hostHandler = XSetErrorHandler(countHostError);
+  hostErrors = 0;
+  const int files = openFileCount();
+
+  // Hosts size their window before the panel exists, and idle whether it is open or not.
+  plugin->dispatch(effEditIdle);
+  ERect* rect = nullptr;
+  ASSERT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right - rect->left, kWidth);
+  EXPECT_EQ(rect->bottom - rect->top, kHeight);
+
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0, handle(parent)), 1);
+    plugin->dispatch(effEditIdle);
+    plugin->dispatch(effEditClose);
+    plugin->dispatch(effEditIdle);
+  }
+  EXPECT_EQ(childCount(parent), 0u);
+
+  // Opened twice, the panel is there once; closed twice, it is gone.
+  plugin->dispatch(effEditOpen, 0, 0, handle(parent));
+  plugin->dispatch(effEditOpen, 0, 0, handle(parent));
+  plugin->dispatch(effEditIdle);
+  EXPECT_EQ(childCount(parent), 1u);
+  plugin->dispatch(effEditClose);
+  plugin->dispatch(effEditClose);
+  plugin->dispatch(effEditIdle);
+  EXPECT_EQ(childCount(parent), 0u);
+
+  // Ardour's order: close, then destroy the window the panel lived in.
+  Window other = makeTopLevel();
+  plugin->dispatch(effEditOpen, 0, 0, handle(other));
+  idleFor(50);
+  plugin->dispatch(effEditClose);
+  XDestroyWindow(host, other);
+  XSync(host, False);
+  idleFor(50);
+
+  EXPECT_EQ(hostErrors, 0);
+  EXPECT_EQ(openFileCount(), files);
+  EXPECT_EQ(XSetErrorHandler(hostHandler), countHostError);
+
+  // And the panel still opens and draws as it did at first.
+  openEditor();
+  const Screenshot again = shoot();
+  ASSERT_FALSE(again.pixels.empty());
+  EXPECT_EQ(again.pixels, first.pixels);
 }
 
 }  // namespace
