@@ -17,7 +17,7 @@ constexpr int kLongestField = 64;
 constexpr char kCanary = '\x5a';
 
 HeadlessPlatform platform;
-SharedInstance shared(512);
+SharedInstance shared(4096);
 int parentWindow;
 
 bool panelOpen(AEffect* e) {
@@ -51,21 +51,20 @@ void callDispatcher(FuzzedDataProvider& in) {
   const VstInt32 index = pickIndex(in, kNumParameters);
   const VstIntPtr value = pickValue(in);
   const float opt = pickFloat(in);
-  const bool nullPointer = in.ConsumeIntegralInRange(0, 15) == 0;
+  const bool nullPointer = rarely(in, 16);
 
   // Closing destroys the instance, and making a new one costs more than many inputs: only a
   // few closes go through.
   if (opcode == effClose) {
-    if (in.ConsumeIntegral<uint8_t>() != 0) return;
+    if (!rarely(in, 256)) return;
     dispatch(e, effClose, index, value, nullptr, opt);
     shared.forget();
     return;
   }
-  // Opening the panel decodes its bitmaps, the slowest thing an input can do: once open, it
-  // is mostly kept open.
-  if ((opcode == effEditOpen && panelOpen(e)) || opcode == effEditClose) {
-    if (in.ConsumeIntegralInRange(0, 15) != 0) return;
-  }
+  // Opening the panel decodes its bitmaps, the slowest thing an input can do, more than a
+  // hundred other calls together: once open, it is mostly kept open.
+  if (opcode == effEditOpen && panelOpen(e) && !rarely(in, 16)) return;
+  if (opcode == effEditClose && !rarely(in, 256)) return;
   if (nullPointer) {
     dispatch(e, opcode, index, value, nullptr, opt);
     return;

@@ -145,6 +145,12 @@ class SharedInstance {
   int uses = 0;
 };
 
+// True about once in n calls. Data that has run out reads as zero, so the rare answer is the
+// largest value: an input cut short does not take every rare path at once.
+inline bool rarely(FuzzedDataProvider& in, int n) {
+  return in.ConsumeIntegralInRange(0, n - 1) == n - 1;
+}
+
 inline VstInt32 pickIndex(FuzzedDataProvider& in, int count) {
   static constexpr VstInt32 kSpecial[] = {-1, 0, 1, 27, 28, 63, 64, 255, INT_MAX, INT_MIN};
   switch (in.ConsumeIntegralInRange(0, 3)) {

@@ -4,6 +4,8 @@
 #                                             with a fixed seed
 #   fuzz/run.sh BUILD long TARGET SECONDS     one target for SECONDS; new inputs go to
 #                                             BUILD/fuzz/work/TARGET, findings to BUILD/fuzz/findings
+#   fuzz/run.sh BUILD runs TARGET COUNT       one target until it has made COUNT executions,
+#                                             with the same folders as long
 #   fuzz/run.sh BUILD merge TARGET            minimises the work corpus into fuzz/corpus/TARGET
 # TARGET is dispatcher, events or panel. The repository's corpus is only read, except by merge.
 # Each run prints the executions it made; a finding (crash, sanitizer report, failed check,
@@ -19,7 +21,7 @@ run_target() {  # target seconds [more libFuzzer options]
   shift 2
   local work="$build/fuzz/work/$target" findings="$build/fuzz/findings/$target"
   mkdir -p "$work" "$findings"
-  local log="$build/fuzz/$target.log"
+  local log="$build/fuzz/$target.log" started=$SECONDS
   set +e
   # The targets keep one instance across inputs, so memory held from one input to the next
   # is no leak; leaks are still looked for when the run ends.
@@ -29,9 +31,9 @@ run_target() {  # target seconds [more libFuzzer options]
     >"$log" 2>&1
   local status=$?
   set -e
-  local executions
+  local executions elapsed=$((SECONDS - started))
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  echo "fuzz $target: ${executions:-?} executions in ${seconds} s, exit status $status"
+  echo "fuzz $target: ${executions:-?} executions in ${elapsed} s, exit status $status"
   if [ "$status" -ne 0 ]; then
     tail -60 "$log"
     return 1
@@ -53,6 +55,10 @@ case "$mode" in
   long)
     run_target "$3" "$4"
     ;;
+  runs)
+    # No time limit: the count ends the run.
+    run_target "$3" 0 -runs="$4"
+    ;;
   merge)
     target="$3"
     mkdir -p "$here/corpus/$target" "$build/fuzz/work/$target"
@@ -62,7 +68,7 @@ case "$mode" in
     ls "$here/corpus/$target" | wc -l
     ;;
   *)
-    echo "usage: $0 BUILD smoke [SECONDS] | long TARGET SECONDS | merge TARGET" >&2
+    echo "usage: $0 BUILD smoke [SECONDS] | long TARGET SECONDS | runs TARGET COUNT | merge TARGET" >&2
     exit 2
     ;;
 esac
