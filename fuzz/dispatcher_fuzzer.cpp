@@ -56,15 +56,14 @@ void callDispatcher(FuzzedDataProvider& in) {
   // Closing destroys the instance, and making a new one costs more than many inputs: only a
   // few closes go through.
   if (opcode == effClose) {
-    if (!rarely(in, 256)) return;
+    if (!rarely(in, 4) || !shared.expensiveAllowed()) return;
     dispatch(e, effClose, index, value, nullptr, opt);
     shared.forget();
     return;
   }
   // Opening the panel decodes its bitmaps, the slowest thing an input can do, more than a
   // hundred other calls together: once open, it is mostly kept open.
-  if (opcode == effEditOpen && panelOpen(e) && !rarely(in, 16)) return;
-  if (opcode == effEditClose && !rarely(in, 256)) return;
+  if ((opcode == effEditOpen || opcode == effEditClose) && !shared.expensiveAllowed()) return;
   if (nullPointer) {
     dispatch(e, opcode, index, value, nullptr, opt);
     return;

@@ -96,6 +96,7 @@ class SharedInstance {
   // instance has seen are written there when a sanitizer stops the run; running the target
   // on those files in order replays the finding.
   void beginInput(const uint8_t* data, size_t size) {
+    ++inputs;
     if (effect && ++uses >= lifetime) discard();
     if (!historyFolder()) return;
     if (!effect) history().clear();
@@ -125,6 +126,16 @@ class SharedInstance {
   // After the instance closed itself through its dispatcher.
   void forget() { effect = nullptr; }
 
+  // Whether an expensive change (closing the instance, opening or closing the panel, which
+  // decodes every bitmap) may go through now; at most one in `kExpensiveEvery` inputs does.
+  // A choice in the input cannot keep them rare: coverage guidance soon fills the corpus
+  // with inputs that take them, and they then cost more than everything else together.
+  bool expensiveAllowed() {
+    if (inputs - lastExpensive < kExpensiveEvery) return false;
+    lastExpensive = inputs;
+    return true;
+  }
+
   void discard() {
     if (!effect) return;
     dispatch(effect, effEditClose);
@@ -141,8 +152,11 @@ class SharedInstance {
   AEffect* effect = nullptr;
 
  private:
+  static constexpr long kExpensiveEvery = 64;
   int lifetime;
   int uses = 0;
+  long inputs = 0;
+  long lastExpensive = -kExpensiveEvery;
 };
 
 // True about once in n calls. Data that has run out reads as zero, so the rare answer is the

@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 13:
         // Rarely: reopening decodes every bitmap again and would cost more than the rest.
-        if (rarely(in, 64)) {
+        if (shared.expensiveAllowed()) {
           dispatch(e, effEditClose);
           if (in.ConsumeBool()) dispatch(e, effEditIdle);
           openPanel(e);
