@@ -56,7 +56,7 @@ void callDispatcher(FuzzedDataProvider& in) {
     return;
   }
   // Opening or closing the panel decodes or frees its bitmaps, the slowest thing an input
-  // can do: a panel stays open or closed for at least 64 inputs.
+  // can do: at most one such change in 64 inputs goes through.
   if ((opcode == effEditOpen || opcode == effEditClose) && !shared.expensiveAllowed()) return;
   if (nullPointer) {
     dispatch(e, opcode, index, value, nullptr, opt);
