@@ -44,6 +44,9 @@ struct Rect {
   constexpr bool overlaps(const Rect& r) const {
     return left < r.right && r.left < right && top < r.bottom && r.top < bottom;
   }
+  constexpr bool covers(const Rect& r) const {
+    return left <= r.left && top <= r.top && r.right <= right && r.bottom <= bottom;
+  }
   constexpr Rect offset(int32_t dx, int32_t dy) const {
     return {left + dx, top + dy, right + dx, bottom + dy};
   }

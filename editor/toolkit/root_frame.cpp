@@ -41,9 +41,18 @@ void RootFrame::drawRect(Painter& painter, const Rect& area) {
                   std::min(saved.right, area.right), std::min(saved.bottom, area.bottom)};
   if (background) background->draw(painter, area, {area.left, area.top});
   for (Widget* w : widgets)
-    if (w->needsUpdate(area)) w->drawRect(painter, area);
-  if (modal && modal->needsUpdate(area)) modal->drawRect(painter, area);
+    if (w->needsUpdate(area)) drawPart(painter, area, w);
+  if (modal && modal->needsUpdate(area)) drawPart(painter, area, modal);
   painter.clip = saved;
+}
+
+// A widget whose new value was waiting for the idle redraw now shows it only inside the
+// area; outside it still shows the old one. It stays due for a whole redraw, or the idle
+// would take it for drawn and leave it showing two states.
+void RootFrame::drawPart(Painter& painter, const Rect& area, Widget* widget) {
+  const bool pending = widget->isDirty();
+  widget->drawRect(painter, area);
+  if (pending && !area.covers(widget->getSize())) widget->setDirty(true);
 }
 
 void RootFrame::mouse(Painter& painter, Point where) {
@@ -73,7 +82,16 @@ void RootFrame::update(Painter& painter) {
     draw(painter);
     setDirty(false);
   } else {
-    for (Widget* w : widgets) w->update(painter);
+    for (size_t i = 0; i < widgets.size(); ++i) {
+      Widget* w = widgets[i];
+      const bool redrawn = w->isDirty();
+      w->update(painter);
+      if (!redrawn) continue;
+      // A whole draw stacks later widgets over earlier ones; redrawing this one alone would
+      // cover those parts of them.
+      for (size_t j = i + 1; j < widgets.size(); ++j)
+        if (widgets[j]->getSize().overlaps(w->getSize())) widgets[j]->setDirty(true);
+    }
   }
 }
 

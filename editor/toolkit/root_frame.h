@@ -62,6 +62,7 @@ class RootFrame : public Widget, private WindowEvents {
   void closeWindow();
 
  private:
+  void drawPart(Painter& painter, const Rect& area, Widget* widget);
   void onPaint(const Rect& area) override;
   void onButtonDown(Point point, int button) override;
   void onWheel(Point point, float distance) override;

@@ -323,20 +323,49 @@ TEST_F(PanelX11Test, EffectChosenFromItsPopupList) {
   EXPECT_NE(shoot().area(113, 499, 256, 507), before.area(113, 499, 256, 507));
 }
 
-TEST_F(PanelX11Test, HostProgramChangeShowsAtTheNextIdle) {
-  const Screenshot before = shoot();
-  plugin->setProgram(5);
-  plugin->dispatch(effEditIdle);
-  const Screenshot updated = shoot();
-  EXPECT_NE(updated.pixels, before.pixels);
-  // The same picture as a panel built afresh for that program.
-  plugin->dispatch(effEditClose);
-  openEditor();
-  const Screenshot fresh = shoot();
-  int differing = 0;
-  for (size_t i = 0; i < fresh.pixels.size(); ++i)
-    differing += fresh.pixels[i] != updated.pixels[i];
-  EXPECT_EQ(differing, 0);
+// Each program change, plain or under a host's menu that closes at the same time, shows at
+// the next idle as exactly the picture a panel built afresh for that program draws.
+TEST_F(PanelX11Test, HostProgramChangeShowsAtTheNextIdleEvenUnderAClosingMenu) {
+  const int screen = DefaultScreen(host);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = BlackPixel(host, screen);
+  // Where a host's preset menu drops over the panel: x 114 to 315.
+  const Window menu = XCreateWindow(host, RootWindow(host, screen), kParentX + 114, kParentY + 40,
+                                    201, 480, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                    CWOverrideRedirect | CWBackPixel, &attributes);
+  struct Pick {
+    int program;
+    bool underMenu;
+  };
+  for (const Pick pick : {Pick{5, false}, Pick{42, true}, Pick{5, true}, Pick{21, true},
+                          Pick{0, true}, Pick{63, true}}) {
+    SCOPED_TRACE("program " + std::to_string(pick.program));
+    const Screenshot before = shoot();
+    if (pick.underMenu) {
+      XMapRaised(host, menu);
+      XSync(host, False);
+      idleFor(50);
+    }
+    plugin->setProgram(pick.program);
+    if (pick.underMenu) {
+      XUnmapWindow(host, menu);
+      XSync(host, False);  // the panel's expose is queued before its next idle
+    }
+    idleFor(100);
+    const Screenshot updated = shoot();
+    EXPECT_NE(updated.pixels, before.pixels);
+    plugin->dispatch(effEditClose);
+    openEditor();
+    const Screenshot fresh = shoot();
+    ASSERT_EQ(fresh.pixels.size(), updated.pixels.size());
+    int differing = 0;
+    for (size_t i = 0; i < fresh.pixels.size(); ++i)
+      differing += fresh.pixels[i] != updated.pixels[i];
+    EXPECT_EQ(differing, 0);
+  }
+  XDestroyWindow(host, menu);
+  XSync(host, False);
 }
 
 TEST_F(PanelX11Test, HostCallOrdersLeaveNoErrorWindowOrConnectionBehind) {
