@@ -22,9 +22,9 @@
 #include "chain/amp_effects.h"
 #include "chain/master_effects.h"
 #include "chain/signal_chain.h"
-#include "host/float_mode.h"
-#include "host/parameters.h"
-#include "host/program.h"
+#include "instrument/float_mode.h"
+#include "instrument/parameters.h"
+#include "instrument/program.h"
 
 namespace vorlak::bench {
 namespace {

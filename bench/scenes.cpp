@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/effect.h"
-#include "host/float_mode.h"
-#include "host/parameters.h"
-#include "host/program.h"
+#include "formats/vst2/effect.h"
+#include "instrument/float_mode.h"
+#include "instrument/parameters.h"
+#include "instrument/program.h"
 
 namespace vorlak::bench {
 namespace {

@@ -20,7 +20,7 @@
 
 #include "engine/engine.h"
 #include "engine/render_clock.h"
-#include "host/vst2.h"
+#include "formats/vst2/vst2.h"
 
 namespace stk {
 class Guitar;

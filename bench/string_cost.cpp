@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/scenes.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "chain/table_sin.h"
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "chain/table_sin.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 

@@ -6,7 +6,7 @@
 #include "chain/amp_effects.h"
 #include "chain/table_sin.h"
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "editor/toolkit/pixmap.h"
-#include "host/relaxed.h"
+#include "common/relaxed.h"
 
 namespace vorlak {
 

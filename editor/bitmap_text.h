@@ -39,7 +39,7 @@ class BitmapText : public Widget {
   int32_t lineSpacing;
   int fieldWidth;
   // The panel sets texts from any thread the host changes parameters on: the characters
-  // are stored one relaxed store each and the flag raised after them (see host/relaxed.h).
+  // are stored one relaxed store each and the flag raised after them (see common/relaxed.h).
   std::atomic<bool> textDirty{false};
 };
 

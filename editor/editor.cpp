@@ -12,7 +12,7 @@
 #include "editor/toolkit/pixmap.h"
 #include "editor/toolkit/splash_area.h"
 #include "editor/toolkit/toggle_button.h"
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 namespace vorlak {
 

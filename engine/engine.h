@@ -9,8 +9,8 @@
 #include "engine/event_queue.h"
 #include "engine/string_voice.h"
 #include "engine/tables.h"
-#include "host/program.h"
-#include "host/relaxed.h"
+#include "instrument/program.h"
+#include "common/relaxed.h"
 
 namespace vorlak {
 
@@ -80,7 +80,7 @@ struct Engine {
 };
 
 // The parameters as the audio thread reads them while any thread may be setting them (see
-// host/relaxed.h): one value, or all of them copied once per pass.
+// common/relaxed.h): one value, or all of them copied once per pass.
 using ParameterValues = std::array<float, kNumParameters>;
 
 inline float liveValue(const Engine& engine, int index) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

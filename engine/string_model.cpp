@@ -7,7 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/pickup.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

@@ -15,8 +15,8 @@
 #include <limits>
 #include <vector>
 
-#include "host/effect.h"
-#include "host/program.h"
+#include "formats/vst2/effect.h"
+#include "instrument/program.h"
 
 namespace vorlak::fuzz {
 

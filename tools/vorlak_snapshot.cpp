@@ -16,8 +16,8 @@
 
 #include "editor/platform/headless/headless_platform.h"
 #include "editor/toolkit/gui_editor.h"
-#include "host/effect.h"
-#include "host/effect_base.h"
+#include "formats/vst2/effect.h"
+#include "formats/vst2/effect_base.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "editor/toolkit/gui_editor.h"
 
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 namespace vorlak {
 

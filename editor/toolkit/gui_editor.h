@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "editor/host_editor.h"
+#include "editor/toolkit/host_editor.h"
 #include "editor/toolkit/root_frame.h"
 
 namespace vorlak {

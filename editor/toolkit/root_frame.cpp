@@ -6,7 +6,7 @@
 #include "editor/toolkit/gui_editor.h"
 #include "editor/toolkit/painter.h"
 #include "editor/toolkit/pixmap.h"
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 namespace vorlak {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "editor/toolkit/geometry.h"
-#include "host/relaxed.h"
-#include "host/vst2.h"
+#include "common/relaxed.h"
+#include "formats/vst2/vst2.h"
 
 namespace vorlak {
 
@@ -75,7 +75,7 @@ class Widget {
   RootFrame* parentFrame = nullptr;
   Widget* parentWidget = nullptr;
   // Set through the panel from any thread the host calls setParameter on (see
-  // host/relaxed.h), read by the panel's thread.
+  // common/relaxed.h), read by the panel's thread.
   Relaxed<bool> dirty = false;
   Relaxed<bool> inputEnabled = true;
   bool transparency = false;

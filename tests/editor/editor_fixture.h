@@ -10,7 +10,7 @@
 #include "editor/toolkit/painter.h"
 #include "editor/toolkit/root_frame.h"
 #include "editor/toolkit/widget.h"
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 namespace vorlak::editortest {
 

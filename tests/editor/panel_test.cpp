@@ -20,7 +20,7 @@
 #include "editor/toolkit/pixmap.h"
 #include "editor/toolkit/splash_area.h"
 #include "editor/toolkit/toggle_button.h"
-#include "host/effect.h"
+#include "formats/vst2/effect.h"
 
 namespace vorlak {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <limits>
 
-#include "host/vst2.h"
+#include "formats/vst2/vst2.h"
 
 namespace vorlak::test {
 

@@ -17,8 +17,8 @@
 #include "editor/platform/headless/headless_platform.h"
 #include "editor/toolkit/root_frame.h"
 #include "editor/toolkit/widget.h"
-#include "host/effect.h"
-#include "host/parameters.h"
+#include "formats/vst2/effect.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "tests/unit/test_host.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "chain/cabinet.h"
 #include "chain/signal_chain.h"
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "tests/unit/audio_measure.h"
 #include "tests/unit/test_host.h"
 

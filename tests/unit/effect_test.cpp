@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "tests/unit/test_host.h"
 
 namespace vorlak {

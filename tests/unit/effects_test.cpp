@@ -11,7 +11,7 @@
 #include "chain/master_effects.h"
 #include "chain/signal_chain.h"
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "test_host.h"
 
 namespace vorlak {

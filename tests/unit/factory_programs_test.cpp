@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/parameters.h"
-#include "host/program.h"
+#include "instrument/parameters.h"
+#include "instrument/program.h"
 
 namespace vorlak {
 namespace {

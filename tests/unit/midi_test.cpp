@@ -10,8 +10,8 @@
 
 #include "audio_measure.h"
 #include "engine/engine.h"
-#include "host/effect.h"
-#include "host/parameters.h"
+#include "formats/vst2/effect.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "tests/unit/test_host.h"
 
 namespace vorlak {

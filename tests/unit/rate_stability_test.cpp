@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "tests/unit/test_host.h"
 
 namespace vorlak {

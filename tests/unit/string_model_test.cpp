@@ -7,7 +7,7 @@
 
 #include "audio_measure.h"
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {

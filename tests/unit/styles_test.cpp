@@ -8,7 +8,7 @@
 
 #include "audio_measure.h"
 #include "engine/engine.h"
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 #include "test_host.h"
 
 namespace vorlak {

@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "host/effect.h"
-#include "host/instrument.h"
+#include "formats/vst2/effect.h"
+#include "formats/vst2/instrument.h"
 
 namespace vorlak::testhost {
 

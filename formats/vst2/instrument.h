@@ -5,8 +5,8 @@
 #include "chain/signal_chain.h"
 #include "engine/engine.h"
 #include "engine/render_clock.h"
-#include "host/effect_base_ex.h"
-#include "host/program.h"
+#include "formats/vst2/effect_base_ex.h"
+#include "instrument/program.h"
 
 namespace vorlak {
 

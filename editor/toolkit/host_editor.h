@@ -2,8 +2,8 @@
 // derives from this; the effect owns whichever editor it made and destroys it.
 #pragma once
 
-#include "host/relaxed.h"
-#include "host/vst2.h"
+#include "common/relaxed.h"
+#include "formats/vst2/vst2.h"
 
 namespace vorlak {
 

@@ -1,6 +1,6 @@
-#include "host/effect_base_ex.h"
+#include "formats/vst2/effect_base_ex.h"
 
-#include "editor/host_editor.h"
+#include "editor/toolkit/host_editor.h"
 
 namespace vorlak {
 namespace {

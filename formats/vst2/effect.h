@@ -1,7 +1,7 @@
 // The class the entry point instantiates: the instrument plus its editor.
 #pragma once
 
-#include "host/instrument.h"
+#include "formats/vst2/instrument.h"
 
 namespace vorlak {
 

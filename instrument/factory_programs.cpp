@@ -1,7 +1,7 @@
 // The factory bank. Each record is a name and 28 values in parameter order, laid out as three
 // rows: string and pickup (0-9), amplifier and cabinet (10-19), effect and playing aid (20-27).
 // Option values are k / (n - 1) to four places so that every one decodes back to option k.
-#include "host/program.h"
+#include "instrument/program.h"
 
 namespace vorlak {
 

@@ -1,7 +1,7 @@
 // The second host-facing layer: answers opcodes 25 to 68 and hands the rest down.
 #pragma once
 
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 namespace vorlak {
 

@@ -1,9 +1,9 @@
-#include "host/parameters.h"
+#include "instrument/parameters.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 namespace vorlak {
 namespace {

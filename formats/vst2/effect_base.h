@@ -2,8 +2,8 @@
 // dispatcher's first 25 opcodes and gives every operation they reach a do-nothing default.
 #pragma once
 
-#include "host/relaxed.h"
-#include "host/vst2.h"
+#include "common/relaxed.h"
+#include "formats/vst2/vst2.h"
 
 namespace vorlak {
 

@@ -1,8 +1,8 @@
-#include "host/effect_base.h"
+#include "formats/vst2/effect_base.h"
 
 #include <cstring>
 
-#include "editor/host_editor.h"
+#include "editor/toolkit/host_editor.h"
 
 namespace vorlak {
 namespace {

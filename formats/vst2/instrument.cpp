@@ -1,12 +1,12 @@
-#include "host/instrument.h"
+#include "formats/vst2/instrument.h"
 
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
 #include <new>
 
-#include "editor/host_editor.h"
-#include "host/parameters.h"
+#include "editor/toolkit/host_editor.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/float_mode.h"
-#include "host/instrument.h"
+#include "instrument/float_mode.h"
+#include "formats/vst2/instrument.h"
 
 namespace vorlak {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/effect.h"
+#include "formats/vst2/effect.h"
 
 #include <cmath>
 #include <new>

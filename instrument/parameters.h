@@ -1,7 +1,7 @@
 // The 28 parameters: their indexes, names, option lists and display texts.
 #pragma once
 
-#include "host/program.h"
+#include "instrument/program.h"
 
 namespace vorlak {
 

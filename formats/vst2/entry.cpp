@@ -1,5 +1,5 @@
 // The module's two exported entry points; hosts try VSTPluginMain first, then main.
-#include "host/effect.h"
+#include "formats/vst2/effect.h"
 
 // Frees the arena that the C++ runtime keeps for exceptions thrown when memory runs out.
 namespace __gnu_cxx {
