@@ -90,14 +90,15 @@ void BM_Effect(benchmark::State& state) {
   const int fx = static_cast<int>(state.range(0));
   ChainRig rig;
   Engine& engine = *rig.engine;
-  engine.liveValues[kFxPar1] = 0.5f;
-  engine.liveValues[kFxPar2] = 0.5f;
+  Patch patch{};
+  patch.fxPar1 = 0.5f;
+  patch.fxPar2 = 0.5f;
   engine.glideNote = 52.0f;
   timeBlocks(state, [&](float* left, float* right) {
     if (fx <= kFxAmpTalkbox)
-      runAmpEffect(fx, rig.chain->effects, engine, left, right, kBlockFrames);
+      runAmpEffect(fx, rig.chain->effects, engine, patch, left, right, kBlockFrames);
     else
-      runMasterEffect(fx, rig.chain->effects, engine, left, right, kBlockFrames);
+      runMasterEffect(fx, rig.chain->effects, engine, patch, left, right, kBlockFrames);
   });
   state.SetLabel(optionName(kFx, fx));
 }
@@ -107,15 +108,16 @@ void BM_AmpCabinet(benchmark::State& state) {
   const int cab = static_cast<int>(state.range(1));
   ChainRig rig;
   Engine& engine = *rig.engine;
-  std::memcpy(engine.liveValues, kFactoryPrograms[0].values, sizeof engine.liveValues);
-  engine.liveValues[kAmpType] = static_cast<float>(amp) / 3.0f;
-  engine.liveValues[kCabType] = static_cast<float>(cab) / 3.0f;
-  engine.liveValues[kFx] = 0.0f;
+  float values[kNumParameters];
+  std::memcpy(values, kFactoryPrograms[0].values, sizeof values);
+  values[kAmpType] = static_cast<float>(amp) / 3.0f;
+  values[kCabType] = static_cast<float>(cab) / 3.0f;
+  values[kFx] = 0.0f;
   engine.latchFlags = 0;
   engine.stringsActive = 1;
   engine.feedbackDrive = 0.8f;
   timeBlocks(state, [&](float* left, float* right) {
-    processChain(*rig.chain, engine, left, right, 0, kBlockFrames);
+    processChain(*rig.chain, engine, decodePatch(values), left, right, 0, kBlockFrames);
   });
   state.SetLabel(std::string(optionName(kAmpType, amp)) + " / " + optionName(kCabType, cab));
 }

@@ -89,10 +89,10 @@ StringScene::StringScene() : engine(std::make_unique<Engine>()) {
   std::memset(&e, 0, sizeof e);
   engineSetup(e, kSampleRate);
   e.latchFlagsSeen = e.latchFlags;
-  std::memcpy(e.liveValues, kFactoryPrograms[kFunkyProgram].values, sizeof e.liveValues);
-  e.liveValues[kStrings] = kSixString1;
-  e.liveValues[kAid] = 0.0f;  // "None": each startString is one string
-  e.liveValues[kLatch] = 0.0f;
+  std::memcpy(values, kFactoryPrograms[kFunkyProgram].values, sizeof values);
+  values[kStrings] = kSixString1;
+  values[kAid] = 0.0f;  // "None": each startString is one string
+  values[kLatch] = 0.0f;
 }
 
 void StringScene::pluckAll() {
@@ -108,8 +108,10 @@ void StringScene::render(float* left, float* right, int frames) {
   Engine& e = *engine;
   runTickGrid(
       grid, kSampleRate, frames, 0,
-      [&](int offset, int length) { renderStrings(e, left, right, offset, length); },
-      [&](int) { tickUpdate(e); });
+      [&](int offset, int length) {
+        renderStrings(e, decodePatch(values), left, right, offset, length);
+      },
+      [&](int) { tickUpdate(e, decodePatch(values)); });
   position += frames;
 }
 

@@ -20,6 +20,7 @@
 
 #include "engine/engine.h"
 #include "engine/render_clock.h"
+#include "instrument/program.h"
 #include "formats/vst2/vst2.h"
 
 namespace stk {
@@ -54,6 +55,7 @@ class StringScene {
   void pluckAll();
 
   std::unique_ptr<Engine> engine;
+  float values[kNumParameters];
   TickGrid grid{0.0f};
   int64_t position = 0;
 };

@@ -5,7 +5,6 @@
 
 #include "chain/table_sin.h"
 #include "engine/engine.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
@@ -13,9 +12,10 @@ namespace {
 constexpr float kTinyInput = 9.313226e-10f;  // 2^-30
 
 template <bool Stereo>
-void phaser(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float increment = liveValue(engine, kFxPar1) * 8.82f * engine.inverseRate;
-  const float feedbackGain = 0.8f * liveValue(engine, kFxPar2);
+void phaser(EffectState& state, const Engine& engine, const Patch& patch, float* left, float* right,
+            int count) {
+  const float increment = patch.fxPar1 * 8.82f * engine.inverseRate;
+  const float feedbackGain = 0.8f * patch.fxPar2;
   const float* sineTable = engine.sineTable;
   HilbertShifter shifter = state.shifter;
   float phase = state.phaserPhase;
@@ -38,10 +38,11 @@ void phaser(EffectState& state, const Engine& engine, float* left, float* right,
   state.phaserFeedback = feedback;
 }
 
-void wahWah(EffectState& state, const Engine& engine, float* left, float* right, int count) {
+void wahWah(EffectState& state, const Engine& engine, const Patch& patch, float* left, float* right,
+            int count) {
   const float t = engine.inverseRate;
-  const float sweep = liveValue(engine, kFxPar2);
-  float alpha = (liveValue(engine, kFxPar1) * 0.0049f + 0.995f) * t * 44100.0f;
+  const float sweep = patch.fxPar2;
+  float alpha = (patch.fxPar1 * 0.0049f + 0.995f) * t * 44100.0f;
   // Below 44.1 kHz the rescaled coefficient reaches 1, where the follower would freeze or
   // grow without bound; keep it a decay.
   if (!(alpha < 1.0f)) alpha = 0.9999f;
@@ -60,10 +61,11 @@ void wahWah(EffectState& state, const Engine& engine, float* left, float* right,
   state.wahEnvelope = envelope;
 }
 
-void wahLfo(EffectState& state, Engine& engine, float* left, float* right, int count) {
+void wahLfo(EffectState& state, Engine& engine, const Patch& patch, float* left, float* right,
+            int count) {
   const float t = engine.inverseRate;
-  const float sweep = liveValue(engine, kFxPar2);
-  const float increment = (liveValue(engine, kFxPar1) + 0.1f) * t * 8.82f;
+  const float sweep = patch.fxPar2;
+  const float increment = (patch.fxPar1 + 0.1f) * t * 8.82f;
   LadderFilter ladder = state.wahLadder;
   float envelope = state.wahEnvelope;
   float phase = engine.modulationPhase[1];
@@ -82,8 +84,9 @@ void wahLfo(EffectState& state, Engine& engine, float* left, float* right, int c
   engine.modulationPhase[1] = phase;
 }
 
-void ringmod(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float steps = liveValue(engine, kFxPar1) * 15.0f + 1.0f;
+void ringmod(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+             float* right, int count) {
+  const float steps = patch.fxPar1 * 15.0f + 1.0f;
   const int sixteenths = steps >= 16.0f ? 16 : (steps >= 1.0f ? static_cast<int>(steps) : 1);
   const float ratio = static_cast<float>(sixteenths) / 16.0f;
   const float frequency = 8.17575f * std::exp(engine.glideNote * 0.057762265f) * ratio;
@@ -97,9 +100,9 @@ void ringmod(EffectState& state, const Engine& engine, float* left, float* right
   state.ringPhase = phase;
 }
 
-void fuzzBox(const Engine& engine, float* left, float* right, int count) {
-  const float k = (liveValue(engine, kFxPar1) + 0.5f) * 4.0f;
-  const float step = liveValue(engine, kFxPar2) * 0.1f + 0.0001f;
+void fuzzBox(const Patch& patch, float* left, float* right, int count) {
+  const float k = (patch.fxPar1 + 0.5f) * 4.0f;
+  const float step = patch.fxPar2 * 0.1f + 0.0001f;
   // With the clip at 0.5 and the step at least 0.0001, y / step stays within +-5000.
   const float q = step > 0.0001f ? step : 0.0001f;
   for (int i = 0; i < count; ++i) {
@@ -113,9 +116,10 @@ void fuzzBox(const Engine& engine, float* left, float* right, int count) {
   }
 }
 
-void harmonizer(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float weight = liveValue(engine, kFxPar1);
-  const float level = liveValue(engine, kFxPar2);
+void harmonizer(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+                float* right, int count) {
+  const float weight = patch.fxPar1;
+  const float level = patch.fxPar2;
   LadderFilter ladder = state.subLadder;
   float fast = state.fastLevel;
   float slow = state.slowLevel;
@@ -148,10 +152,11 @@ void harmonizer(EffectState& state, const Engine& engine, float* left, float* ri
   state.subOctave = sub;
 }
 
-void talkbox(EffectState& state, const Engine& engine, float* left, float* right, int count) {
+void talkbox(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+             float* right, int count) {
   const float t = engine.inverseRate;
-  const float scale = 1.5f * liveValue(engine, kFxPar2) + 0.5f;
-  const float increment = liveValue(engine, kFxPar1) * t * 2.205f;
+  const float scale = 1.5f * patch.fxPar2 + 0.5f;
+  const float increment = patch.fxPar1 * t * 2.205f;
   constexpr float kDamping = 0.050000012f;
   StateVariable a = state.formantA;
   StateVariable b = state.formantB;
@@ -188,21 +193,20 @@ float noteLengthFor(const Engine& engine, float par1) {
   return engine.tables.noteLengths[i];
 }
 
-void runPhaser(EffectState& state, const Engine& engine, float* left, float* right, int count,
-               bool stereo) {
+void runPhaser(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+               float* right, int count, bool stereo) {
   if (stereo)
-    phaser<true>(state, engine, left, right, count);
+    phaser<true>(state, engine, patch, left, right, count);
   else
-    phaser<false>(state, engine, left, right, count);
+    phaser<false>(state, engine, patch, left, right, count);
 }
 
-void runTremolo(Engine& engine, float* left, float* right, int count) {
-  const ParameterValues v = liveValues(engine);
+void runTremolo(Engine& engine, const Patch& patch, float* left, float* right, int count) {
   // Whole cycles per frame change nothing; dropping them keeps the phase step convertible
   // at absurd host tempos.
   const float increment = std::fmod(
-      engine.tempo / (30.0f * engine.sampleRate) / noteLengthFor(engine, v[kFxPar1]), 1.0f);
-  const float depth = v[kFxPar2];
+      engine.tempo / (30.0f * engine.sampleRate) / noteLengthFor(engine, patch.fxPar1), 1.0f);
+  const float depth = patch.fxPar2;
   float phase = engine.modulationPhase[0];
   for (int i = 0; i < count; ++i) {
     const float shape = triangleShape(trianglePhaseAdvance(phase, increment));
@@ -213,32 +217,32 @@ void runTremolo(Engine& engine, float* left, float* right, int count) {
   engine.modulationPhase[0] = phase;
 }
 
-void runAmpEffect(int fx, EffectState& state, Engine& engine, float* left, float* right,
-                  int count) {
+void runAmpEffect(int fx, EffectState& state, Engine& engine, const Patch& patch, float* left,
+                  float* right, int count) {
   switch (fx) {
     case kFxAmpPhaser:
-      phaser<false>(state, engine, left, right, count);
+      phaser<false>(state, engine, patch, left, right, count);
       break;
     case kFxAmpTremolo:
-      runTremolo(engine, left, right, count);
+      runTremolo(engine, patch, left, right, count);
       break;
     case kFxAmpWahWah:
-      wahWah(state, engine, left, right, count);
+      wahWah(state, engine, patch, left, right, count);
       break;
     case kFxAmpWahLfo:
-      wahLfo(state, engine, left, right, count);
+      wahLfo(state, engine, patch, left, right, count);
       break;
     case kFxAmpRingmod:
-      ringmod(state, engine, left, right, count);
+      ringmod(state, engine, patch, left, right, count);
       break;
     case kFxAmpFuzzBox:
-      fuzzBox(engine, left, right, count);
+      fuzzBox(patch, left, right, count);
       break;
     case kFxAmpHarmonizer:
-      harmonizer(state, engine, left, right, count);
+      harmonizer(state, engine, patch, left, right, count);
       break;
     case kFxAmpTalkbox:
-      talkbox(state, engine, left, right, count);
+      talkbox(state, engine, patch, left, right, count);
       break;
     default:
       break;

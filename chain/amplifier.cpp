@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "chain/table_sin.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 
@@ -12,16 +11,16 @@ float softClip(const float* sineTable, float v) {
   return tableSin(sineTable, 0.785f * clamped);
 }
 
-AmpSettings ampSettings(const float* v, float inverseRate) {
+AmpSettings ampSettings(const Patch& patch, float inverseRate) {
   AmpSettings s{};
-  s.drive = v[kDrive] * 0.5f + 0.25f;
+  s.drive = patch.drive * 0.5f + 0.25f;
   s.stageGain = 32.0f * s.drive * s.drive + 1.0f;
-  const float presence = v[kPresence];
+  const float presence = patch.presence;
   s.alpha = (presence * presence * presence * 0.9f + 0.05f) * inverseRate * 44100.0f;
   s.bandCoefficient =
       2.0f * std::sin((300.0f + 2000.0f * presence * presence) * inverseRate * 3.14159f);
-  s.compensation = (3.5f - v[kEqLow] - v[kEqMid] - v[kEqHigh]) * 0.5f;
-  s.feedbackAmount = v[kFeedback] * v[kFeedback] * 0.1f;
+  s.compensation = (3.5f - patch.eqLow - patch.eqMid - patch.eqHigh) * 0.5f;
+  s.feedbackAmount = patch.feedback * patch.feedback * 0.1f;
   s.resonatorCoefficient = 2.0f * std::sin(inverseRate * 12566.36f);
   return s;
 }

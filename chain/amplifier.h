@@ -8,6 +8,7 @@
 
 #include "chain/biquad.h"
 #include "chain/state_variable.h"
+#include "engine/patch.h"
 
 namespace vorlak {
 
@@ -22,16 +23,16 @@ struct Amplifier {
 
 // Values that stay fixed for one chain call.
 struct AmpSettings {
-  float stageGain;     // 32 drv^2 + 1
-  float drive;         // drv = "Drive" / 2 + 1/4
-  float alpha;         // one-pole coefficient of the tone stages
+  float stageGain;  // 32 drv^2 + 1
+  float drive;      // drv = "Drive" / 2 + 1/4
+  float alpha;      // one-pole coefficient of the tone stages
   float bandCoefficient;
-  float compensation;  // K, 1 with flat bands
+  float compensation;    // K, 1 with flat bands
   float feedbackAmount;  // "Feedback"^2 * 0.1
   float resonatorCoefficient;
 };
 
-AmpSettings ampSettings(const float* liveValues, float inverseRate);
+AmpSettings ampSettings(const Patch& patch, float inverseRate);
 
 // A sine-shaped clipper; never exceeds sin(0.785) ~ 0.707 in magnitude.
 float softClip(const float* sineTable, float v);

@@ -10,8 +10,7 @@ void designBiquad(Biquad& biquad, BiquadType type, float gainDb, float freqHz, f
   const double w0 = static_cast<double>(freqHz) * 6.2831855 / static_cast<double>(rateHz);
   const double sinW = std::sin(w0);
   const double cosW = std::cos(w0);
-  const double alpha =
-      sinW * std::sinh(0.3465736 * static_cast<double>(bandwidthOct) * w0 / sinW);
+  const double alpha = sinW * std::sinh(0.3465736 * static_cast<double>(bandwidthOct) * w0 / sinW);
   // 2·sqrt(A)·alpha of the cookbook's shelves with the slope at 1.
   const double shelf = std::sqrt(2.0 * A) * sinW;
 

@@ -33,8 +33,8 @@ constexpr int kBiquadSlots = 10;
 struct BiquadBank {
   Biquad slots[kBiquadSlots];
 
-  void designBiquad(BiquadType type, float gainDb, float freqHz, float rateHz,
-                    float bandwidthOct, int slot) {
+  void designBiquad(BiquadType type, float gainDb, float freqHz, float rateHz, float bandwidthOct,
+                    int slot) {
     vorlak::designBiquad(slots[slot], type, gainDb, freqHz, rateHz, bandwidthOct);
   }
   float runBiquad(float x, int slot) { return slots[slot].step(x); }

@@ -12,7 +12,7 @@ struct HilbertShifter {
   float in1, in2;    // the input, one and two samples back
   float outA[3][2];  // per section of chain A: its output one and two samples back
   float outB[3][2];
-  float lastB;       // chain B's output of the previous call
+  float lastB;  // chain B's output of the previous call
 
   // One sample through both chains: a is chain A's output, bLate chain B's output of the
   // previous call.

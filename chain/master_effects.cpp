@@ -6,7 +6,6 @@
 #include "chain/amp_effects.h"
 #include "chain/table_sin.h"
 #include "engine/engine.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
@@ -35,11 +34,12 @@ uint32_t limitedLength(float frames) {
   return static_cast<uint32_t>(static_cast<int32_t>(frames));
 }
 
-void chorus(EffectState& state, const Engine& engine, float* left, float* right, int count) {
+void chorus(EffectState& state, const Engine& engine, const Patch& patch, float* left, float* right,
+            int count) {
   const float fs = engine.sampleRate;
   const float base = framesAt(fs, 0.0022675737f);
-  const float depth = liveValue(engine, kFxPar2) * fs * 0.0029024943f;
-  const float increment = liveValue(engine, kFxPar1) * engine.inverseRate * 4.41f;
+  const float depth = patch.fxPar2 * fs * 0.0029024943f;
+  const float increment = patch.fxPar1 * engine.inverseRate * 4.41f;
   float* ring = state.delayLineA;
   float phase = state.modPhase;
   uint32_t writePos = state.delayWritePos;
@@ -59,11 +59,12 @@ void chorus(EffectState& state, const Engine& engine, float* left, float* right,
   state.delayWritePos = writePos;
 }
 
-void flanger(EffectState& state, const Engine& engine, float* left, float* right, int count) {
+void flanger(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+             float* right, int count) {
   const float fs = engine.sampleRate;
   const float base = framesAt(fs, 0.0006802721f);
-  const float depth = liveValue(engine, kFxPar2) * fs * 0.0029024943f;
-  const float increment = liveValue(engine, kFxPar1) * engine.inverseRate * 1.764f;
+  const float depth = patch.fxPar2 * fs * 0.0029024943f;
+  const float increment = patch.fxPar1 * engine.inverseRate * 1.764f;
   float* ringA = state.delayLineA;
   float* ringB = state.delayLineB;
   float phase = state.modPhase;
@@ -97,11 +98,12 @@ void flanger(EffectState& state, const Engine& engine, float* left, float* right
   state.flangeSmoothR = smoothR;
 }
 
-void leslie(EffectState& state, const Engine& engine, float* left, float* right, int count) {
+void leslie(EffectState& state, const Engine& engine, const Patch& patch, float* left, float* right,
+            int count) {
   const float fs = engine.sampleRate;
   const float t = engine.inverseRate;
-  const float speed = liveValue(engine, kFxPar1);
-  const float depth = liveValue(engine, kFxPar2);
+  const float speed = patch.fxPar1;
+  const float depth = patch.fxPar2;
   const float swing = (1.0f - speed) * fs * 0.0009070295f;
   const float increment = (speed + 0.2f) * t * 8.82f;
   // Below 44.1 kHz the rescaled rotor angles would reach coefficients at which the filters
@@ -137,8 +139,9 @@ void leslie(EffectState& state, const Engine& engine, float* left, float* right,
   state.delayWritePos = writePos;
 }
 
-void dubDelay(EffectState& state, const Engine& engine, float* left, float* right, int count) {
-  const float frames = liveValue(engine, kFxPar1) * engine.sampleRate * 0.09287982f;
+void dubDelay(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+              float* right, int count) {
+  const float frames = patch.fxPar1 * engine.sampleRate * 0.09287982f;
   const uint32_t distance =
       (frames < 32767.0f ? static_cast<uint32_t>(frames > 0.0f ? frames : 0.0f) : 32767u) + 1;
   float* ring = state.delayLineA;
@@ -153,13 +156,13 @@ void dubDelay(EffectState& state, const Engine& engine, float* left, float* righ
   state.delayWritePos = pos;
 }
 
-void multitap(EffectState& state, const Engine& engine, float* left, float* right, int count) {
+void multitap(EffectState& state, const Engine& engine, const Patch& patch, float* left,
+              float* right, int count) {
   const float fs = engine.sampleRate;
-  const ParameterValues v = liveValues(engine);
-  const uint32_t loop = multitapLength(fs, engine.tempo, noteLengthFor(engine, v[kFxPar1]));
+  const uint32_t loop = multitapLength(fs, engine.tempo, noteLengthFor(engine, patch.fxPar1));
   const uint32_t preLength = limitedLength(fs * 0.0014512471f);
   const uint32_t halfLength = loop / 2 + 1;
-  const float feedback = v[kFxPar2];
+  const float feedback = patch.fxPar2;
   float* loopL = state.delayLineA;
   float* loopR = state.delayLineB;
   float* halfRing = state.delayLineC;
@@ -208,29 +211,29 @@ uint32_t multitapLength(float sampleRate, float tempo, float noteLength) {
   return limitedLength(sampleRate * 60.0f / tempo * noteLength);
 }
 
-void runMasterEffect(int fx, EffectState& state, Engine& engine, float* left, float* right,
-                     int count) {
+void runMasterEffect(int fx, EffectState& state, Engine& engine, const Patch& patch, float* left,
+                     float* right, int count) {
   switch (fx) {
     case kFxMstChorus:
-      chorus(state, engine, left, right, count);
+      chorus(state, engine, patch, left, right, count);
       break;
     case kFxMstFlanger:
-      flanger(state, engine, left, right, count);
+      flanger(state, engine, patch, left, right, count);
       break;
     case kFxMstPhaser:
-      runPhaser(state, engine, left, right, count, true);
+      runPhaser(state, engine, patch, left, right, count, true);
       break;
     case kFxMstLeslie:
-      leslie(state, engine, left, right, count);
+      leslie(state, engine, patch, left, right, count);
       break;
     case kFxMstTremolo:
-      runTremolo(engine, left, right, count);
+      runTremolo(engine, patch, left, right, count);
       break;
     case kFxMstDubDelay:
-      dubDelay(state, engine, left, right, count);
+      dubDelay(state, engine, patch, left, right, count);
       break;
     case kFxMstMultitap:
-      multitap(state, engine, left, right, count);
+      multitap(state, engine, patch, left, right, count);
       break;
     default:
       break;

@@ -5,14 +5,15 @@
 #pragma once
 
 #include "chain/effect_state.h"
+#include "engine/patch.h"
 
 namespace vorlak {
 
 struct Engine;
 
 // fx is one of kFxMstChorus .. kFxMstMultitap; anything else leaves the buffers alone.
-void runMasterEffect(int fx, EffectState& state, Engine& engine, float* left, float* right,
-                     int count);
+void runMasterEffect(int fx, EffectState& state, Engine& engine, const Patch& patch, float* left,
+                     float* right, int count);
 
 // The multitap's loop length in frames for a sample rate, tempo and note length (beats):
 // trunc of fs·60/tempo·noteLength, limited to 1 .. kEffectRingSize. A length beyond the

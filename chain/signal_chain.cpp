@@ -7,19 +7,18 @@
 #include "chain/master_effects.h"
 #include "chain/table_sin.h"
 #include "engine/engine.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
 
 constexpr float kTinyInput = 9.313226e-10f;  // 2^-30
 
-void designBands(BiquadBank& bank, const float* v, float rate) {
-  designBiquad(bank.slots[kEqLowBand], BiquadType::LowShelf, v[kEqLow] * 20.0f - 10.0f, 500.0f,
+void designBands(BiquadBank& bank, const Patch& patch, float rate) {
+  designBiquad(bank.slots[kEqLowBand], BiquadType::LowShelf, patch.eqLow * 20.0f - 10.0f, 500.0f,
                rate, 0.0f);
-  designBiquad(bank.slots[kEqHighBand], BiquadType::HighShelf, v[kEqHigh] * 20.0f - 10.0f,
+  designBiquad(bank.slots[kEqHighBand], BiquadType::HighShelf, patch.eqHigh * 20.0f - 10.0f,
                2500.0f, rate, 0.0f);
-  designBiquad(bank.slots[kEqMidBand], BiquadType::Peaking, v[kEqMid] * 20.0f - 10.0f, 1000.0f,
+  designBiquad(bank.slots[kEqMidBand], BiquadType::Peaking, patch.eqMid * 20.0f - 10.0f, 1000.0f,
                rate, 1.5f);
   designBiquad(bank.slots[kVoicingLow], BiquadType::LowShelf, 10.0f, 90.0f, rate, 0.0f);
   designBiquad(bank.slots[kVoicingHigh], BiquadType::HighShelf, 8.0f,
@@ -68,10 +67,10 @@ inline float ampStage(Amplifier& amp, BiquadBank& bank, const AmpSettings& s,
 }
 
 template <int Type>
-void ampAndCabinet(Chain& chain, Engine& engine, float* left, float* right, int count,
-                   int model, float outputGain) {
-  const AmpSettings s = ampSettings(liveValues(engine).data(), engine.inverseRate);
-  const CabinetModel& cab = cabinetModel(model);
+void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left, float* right,
+                   int count, float outputGain) {
+  const AmpSettings s = ampSettings(patch, engine.inverseRate);
+  const CabinetModel& cab = cabinetModel(patch.cabType);
   const uint32_t distance = reflectionDistance(cab.reflectionFrames, engine.sampleRate);
   const float cutoff = cab.cutoff * engine.inverseRate * 44100.0f;
   const float* sineTable = engine.sineTable;
@@ -116,22 +115,20 @@ void ampAndCabinet(Chain& chain, Engine& engine, float* left, float* right, int 
   chain.outputHighpass = highpass;
 }
 
-void runAmpAndCabinet(Chain& chain, Engine& engine, float* l, float* r, int count,
-                      float outputGain) {
-  const ParameterValues v = liveValues(engine);
-  const int model = optionIndex(kCabType, v[kCabType]);
-  switch (optionIndex(kAmpType, v[kAmpType])) {
+void runAmpAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* l, float* r,
+                      int count, float outputGain) {
+  switch (patch.ampType) {
     case kAmpDry:
-      ampAndCabinet<kAmpDry>(chain, engine, l, r, count, model, outputGain);
+      ampAndCabinet<kAmpDry>(chain, engine, patch, l, r, count, outputGain);
       break;
     case kAmpTube:
-      ampAndCabinet<kAmpTube>(chain, engine, l, r, count, model, outputGain);
+      ampAndCabinet<kAmpTube>(chain, engine, patch, l, r, count, outputGain);
       break;
     case kAmpEq:
-      ampAndCabinet<kAmpEq>(chain, engine, l, r, count, model, outputGain);
+      ampAndCabinet<kAmpEq>(chain, engine, patch, l, r, count, outputGain);
       break;
     default:
-      ampAndCabinet<kAmpBandpass>(chain, engine, l, r, count, model, outputGain);
+      ampAndCabinet<kAmpBandpass>(chain, engine, patch, l, r, count, outputGain);
       break;
   }
 }
@@ -143,10 +140,9 @@ void resetChain(Chain& chain, float sampleRate) {
   chain.feedbackWritePos = 1 + static_cast<uint32_t>(0.005f * sampleRate);
 }
 
-void processChain(Chain& chain, Engine& engine, float* left, float* right, int offset,
-                  int count) {
-  const ParameterValues v = liveValues(engine);
-  designBands(chain.biquads, v.data(), engine.sampleRate);
+void processChain(Chain& chain, Engine& engine, const Patch& patch, float* left, float* right,
+                  int offset, int count) {
+  designBands(chain.biquads, patch, engine.sampleRate);
   const float outputGain = engine.volume * engine.expression * 1.3f;
   float* l = left + offset;
   float* r = right + offset;
@@ -157,13 +153,14 @@ void processChain(Chain& chain, Engine& engine, float* left, float* right, int o
     if (std::fabs(sum) < 1.0e-6f) engine.silenceCount = saturatingIncrement(engine.silenceCount);
   }
 
-  const int fx = optionIndex(kFx, v[kFx]);
+  const int fx = patch.fx;
   const bool strings = engine.stringsActive == 1;
   const bool effectRuns = strings || runsWithoutStrings(fx);
   if (fx >= kFxAmpPhaser && fx <= kFxAmpTalkbox && effectRuns)
-    runAmpEffect(fx, chain.effects, engine, l, r, count);
-  if (strings) runAmpAndCabinet(chain, engine, l, r, count, outputGain);
-  if (fx >= kFxMstChorus && effectRuns) runMasterEffect(fx, chain.effects, engine, l, r, count);
+    runAmpEffect(fx, chain.effects, engine, patch, l, r, count);
+  if (strings) runAmpAndCabinet(chain, engine, patch, l, r, count, outputGain);
+  if (fx >= kFxMstChorus && effectRuns)
+    runMasterEffect(fx, chain.effects, engine, patch, l, r, count);
 }
 
 }  // namespace vorlak

@@ -9,13 +9,19 @@
 #include "chain/biquad.h"
 #include "chain/cabinet.h"
 #include "chain/effect_state.h"
+#include "engine/patch.h"
 
 namespace vorlak {
 
 struct Engine;
 
-enum ChainBiquad : int { kEqLowBand = 0, kEqMidBand = 1, kEqHighBand = 2, kVoicingLow = 3,
-                         kVoicingHigh = 4 };
+enum ChainBiquad : int {
+  kEqLowBand = 0,
+  kEqMidBand = 1,
+  kEqHighBand = 2,
+  kVoicingLow = 3,
+  kVoicingHigh = 4
+};
 
 struct Chain {
   BiquadBank biquads;
@@ -29,7 +35,7 @@ struct Chain {
 // Zero state, with the feedback ring written one tick ahead of where the strings read it.
 void resetChain(Chain& chain, float sampleRate);
 
-void processChain(Chain& chain, Engine& engine, float* left, float* right, int offset,
-                  int count);
+void processChain(Chain& chain, Engine& engine, const Patch& patch, float* left, float* right,
+                  int offset, int count);
 
 }  // namespace vorlak

@@ -1,16 +1,17 @@
-// The sound engine's state: parameters as the engine reads them, tables, the event queue, the
-// six string voices, the note and controller state and the playing-style state. Everything
-// lives inline so that an instance is one allocation.
+// The sound engine's state: tables, the event queue, the six string voices, the note and
+// controller state and the playing-style state. Everything lives inline so that an instance
+// is one allocation. The parameters come in with each call, as a Patch.
 #pragma once
 
-#include <array>
+#include <atomic>
 #include <cstdint>
 
+#include "common/relaxed.h"
 #include "engine/event_queue.h"
+#include "engine/midi_message.h"
+#include "engine/patch.h"
 #include "engine/string_voice.h"
 #include "engine/tables.h"
-#include "instrument/program.h"
-#include "common/relaxed.h"
 
 namespace vorlak {
 
@@ -33,7 +34,6 @@ struct HeldNoteStack {
 };
 
 struct Engine {
-  float liveValues[kNumParameters];
   float sampleRate;
   float inverseRate;
   float tempo;
@@ -79,20 +79,6 @@ struct Engine {
   uint32_t noiseState;
 };
 
-// The parameters as the audio thread reads them while any thread may be setting them (see
-// common/relaxed.h): one value, or all of them copied once per pass.
-using ParameterValues = std::array<float, kNumParameters>;
-
-inline float liveValue(const Engine& engine, int index) {
-  return relaxedLoad(engine.liveValues[index]);
-}
-
-inline ParameterValues liveValues(const Engine& engine) {
-  ParameterValues values;
-  for (int i = 0; i < kNumParameters; ++i) values[static_cast<size_t>(i)] = liveValue(engine, i);
-  return values;
-}
-
 // The latch flags are set from the audio thread (the pedal) and any host thread (the
 // parameter): each change is one atomic step, so neither undoes the other.
 inline int32_t latchState(const Engine& engine) { return relaxedLoad(engine.latchFlags); }
@@ -112,23 +98,24 @@ void startString(Engine& engine, int note, float velocity, int detune, int start
 void releaseNote(Engine& engine, int note, bool latchAware);
 void releaseAll(Engine& engine);
 void resetControllers(Engine& engine);
-void passHousekeeping(Engine& engine);
+void passHousekeeping(Engine& engine, const Patch& patch);
 
-// MIDI intake and the controllers that act when their tick comes.
-void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame);
-void dispatchController(Engine& engine, const QueuedEvent& event);
+// MIDI intake (frames beyond maxFrame play at maxFrame) and the controllers that act when
+// their tick comes.
+void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t maxFrame);
+void dispatchController(Engine& engine, const Patch& patch, const QueuedEvent& event);
 
 // Playing styles.
-int currentStyle(const Engine& engine);
-void styleNoteOn(Engine& engine, int note, float velocity, int detune);
-void styleNoteOff(Engine& engine, int note, float releaseVelocity);
-void glideStepUpdate(Engine& engine, const StringVoice& voice);
+void styleNoteOn(Engine& engine, const Patch& patch, int note, float velocity, int detune);
+void styleNoteOff(Engine& engine, const Patch& patch, int note, float releaseVelocity);
+void glideStepUpdate(Engine& engine, const Patch& patch, const StringVoice& voice);
 int32_t pushHeldNote(HeldNoteStack& stack, int note);
 int32_t removeHeldNote(HeldNoteStack& stack, int note);
 
 // The string model.
-void renderStrings(Engine& engine, float* left, float* right, int offset, int length);
-void tickUpdate(Engine& engine);
+void renderStrings(Engine& engine, const Patch& patch, float* left, float* right, int offset,
+                   int length);
+void tickUpdate(Engine& engine, const Patch& patch);
 
 // Set-up: tables, idle state, voices, queue. Runs once at construction.
 void engineSetup(Engine& engine, float sampleRate);

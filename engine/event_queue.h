@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "formats/vst2/vst2.h"
 
 namespace vorlak {
 

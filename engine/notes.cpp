@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
@@ -17,11 +16,10 @@ struct FretStep {
 
 // Equal-tempered ratios from -12 to +12 semitones over the wheel's 128 positions.
 constexpr FretStep kFretLadder[] = {
-    {5, 0.5297f},   {12, 0.561f},   {16, 0.5943f},  {21, 0.6297f},  {27, 0.6671f},
-    {32, 0.7068f},  {37, 0.7488f},  {43, 0.7934f},  {47, 0.8406f},  {53, 0.8905f},
-    {57, 0.9435f},  {66, 1.0f},     {69, 1.0595f},  {75, 1.1225f},  {80, 1.1892f},
-    {85, 1.2599f},  {91, 1.3348f},  {96, 1.4142f},  {101, 1.4983f}, {106, 1.5874f},
-    {112, 1.6818f}, {117, 1.7818f}, {122, 1.8877f}};
+    {5, 0.5297f},   {12, 0.561f},   {16, 0.5943f},  {21, 0.6297f},  {27, 0.6671f}, {32, 0.7068f},
+    {37, 0.7488f},  {43, 0.7934f},  {47, 0.8406f},  {53, 0.8905f},  {57, 0.9435f}, {66, 1.0f},
+    {69, 1.0595f},  {75, 1.1225f},  {80, 1.1892f},  {85, 1.2599f},  {91, 1.3348f}, {96, 1.4142f},
+    {101, 1.4983f}, {106, 1.5874f}, {112, 1.6818f}, {117, 1.7818f}, {122, 1.8877f}};
 
 float fretRatio(float position) {
   const int k = static_cast<int>(position) - 2;
@@ -104,8 +102,8 @@ void resetControllers(Engine& engine) {
   engine.expression = 1.0f;
 }
 
-void passHousekeeping(Engine& engine) {
-  const int style = currentStyle(engine);
+void passHousekeeping(Engine& engine, const Patch& patch) {
+  const int style = patch.aid;
   if (style != engine.lastStyle) {
     // Right after construction there is nothing to release, and releasing would swallow the
     // notes dispatched before the first pass.
@@ -137,18 +135,15 @@ void passHousekeeping(Engine& engine) {
   }
 }
 
-void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame) {
-  VstEvent* const* list = eventList(events);
-  for (int32_t i = 0; i < events.numEvents; ++i) {
-    const VstEvent* raw = list[i];
-    if (!raw || raw->type != kVstMidiType) continue;
-    const auto* midi = reinterpret_cast<const VstMidiEvent*>(raw);
-    const int status = static_cast<unsigned char>(midi->midiData[0]);
-    const int data1 = static_cast<unsigned char>(midi->midiData[1]);
-    const int data2 = static_cast<unsigned char>(midi->midiData[2]);
+void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t maxFrame) {
+  for (int i = 0; i < count; ++i) {
+    const MidiMessage& midi = messages[i];
+    const int status = midi.status;
+    const int data1 = midi.data1;
+    const int data2 = midi.data2;
     // Queued frames are never rebased, so a frame beyond the block would stall every later
     // event; such an event plays at the block's end instead.
-    const int32_t frame = std::clamp(midi->deltaFrames, 0, std::max(maxFrame, 0));
+    const int32_t frame = std::clamp(midi.frame, 0, std::max(maxFrame, 0));
     // A data byte with its top bit set is not MIDI; the whole message is dropped.
     const bool dataValid = data1 < 0x80 && data2 < 0x80;
     switch (status & 0xF0) {
@@ -161,7 +156,7 @@ void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame) {
         event.note = data1;
         event.value = data2;
         event.valueFloat = static_cast<float>(data2) * (1.0f / 127.0f);
-        event.detune = on ? static_cast<int32_t>(static_cast<signed char>(midi->detune)) : 0;
+        event.detune = on ? static_cast<int32_t>(midi.detune) : 0;
         break;
       }
       case 0xB0: {
@@ -201,8 +196,8 @@ void queueEvents(Engine& engine, const VstEvents& events, int32_t maxFrame) {
   }
 }
 
-void dispatchController(Engine& engine, const QueuedEvent& event) {
-  const bool modwheelFrets = optionIndex(kGlissandoSrc, liveValue(engine, kGlissandoSrc)) != 0;
+void dispatchController(Engine& engine, const Patch& patch, const QueuedEvent& event) {
+  const bool modwheelFrets = patch.glissandoSrc != 0;
   switch (event.controller) {
     case 1:
       if (modwheelFrets)

@@ -7,7 +7,6 @@
 
 #include "engine/engine.h"
 #include "engine/pickup.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
@@ -59,7 +58,9 @@ Excitation chooseExcitation(int type, int note, float dampVelocity) {
   }
 }
 
-inline float clampAbs(float x, float limit) { return x < -limit ? -limit : (x > limit ? limit : x); }
+inline float clampAbs(float x, float limit) {
+  return x < -limit ? -limit : (x > limit ? limit : x);
+}
 
 inline float approach(float value, float target, float step) {
   if (value < target) return value + step < target ? value + step : target;
@@ -99,9 +100,8 @@ struct PassConstants {
   PickupStage pickup;
 };
 
-void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, float* left,
-                 int offset, int length, float rampStep) {
-  const float fretLevel = liveValue(engine, kFretLevel);
+void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, float fretLevel,
+                 float* left, int offset, int length, float rampStep) {
   const float* feedback = engine.feedbackRing;
   const uint32_t feedbackStart = engine.feedbackReadPos;
 
@@ -177,7 +177,8 @@ void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, flo
 
     ++writeB;
     const float xB = readLine(lineB, writeB, wholeB, fractionB);
-    const float fb = feedback[(feedbackStart + static_cast<uint32_t>(k)) & kLineMask] * c.feedbackGain;
+    const float fb =
+        feedback[(feedbackStart + static_cast<uint32_t>(k)) & kLineMask] * c.feedbackGain;
     ++writeA;
     const float xA = readLine(lineA, writeA, wholeA, fractionA);
 
@@ -222,8 +223,8 @@ void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, flo
   if (exhausted) voice.envState = kEnvOff;
 }
 
-PassConstants passConstants(Engine& engine, StringVoice& voice, int type) {
-  const ParameterValues v = liveValues(engine);
+PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voice) {
+  const int type = patch.strings;
   const float rateScale = engine.inverseRate * 44100.0f;
   const float note = voice.note;
   const float velocity = voice.velocity;
@@ -231,8 +232,8 @@ PassConstants passConstants(Engine& engine, StringVoice& voice, int type) {
 
   c.target = type == 0 ? voice.envTarget : 1.0f;
   const float brightness = (note - 64.0f) * 0.03125f + 1.0f;
-  const float damp = v[kDamp];
-  const float velD = v[kVelDScale];
+  const float damp = patch.damp;
+  const float velD = patch.velDScale;
   const float g = (((velocity - 1.0f) * 3.0f / ((1.0f - velocity) * 2.0f + 1.0f) + 1.0f) * velD +
                    (1.0f - damp) * (1.0f - velD)) *
                   engine.inverseRate * brightness * 44100.0f;
@@ -240,35 +241,34 @@ PassConstants passConstants(Engine& engine, StringVoice& voice, int type) {
 
   if (engine.fretBend != engine.fretBendSeen) {
     engine.fretBendSeen = engine.fretBend;
-    const float fret = v[kFretLevel];
+    const float fret = patch.fretLevel;
     engine.fretNoiseAmp = (1.0f - fret) * 0.05f + velocity * fret * 0.08f;
   }
 
-  glideStepUpdate(engine, voice);
+  glideStepUpdate(engine, patch, voice);
   const float period = 2.0f * engine.sampleRate /
                        (8.17575f * std::exp(engine.glideNote * 0.057762265f)) / engine.fretBend /
                        (engine.glissando * 0.1224f + 1.0f) * engine.tables.cents()[voice.detune];
   c.lengthA = limitLength(period * 0.99920064f);
   c.lengthB = limitLength(period * 1.0008f);
 
-  const float velV = v[kVelVScale];
+  const float velV = patch.velVScale;
   const float ce = ((1.0f - velV) + velV * velV * voice.dampVelocity * voice.dampVelocity) * 0.97f *
                    engine.inverseRate * brightness * 44100.0f;
   c.ce = std::clamp(ce, 0.03f, 1.0f);
-  c.feedbackGain = v[kFeedback] * v[kFeedback] * 0.001f;
+  c.feedbackGain = patch.feedback * patch.feedback * 0.001f;
   c.loopGain = (1.0f - damp) * 0.01f + 0.99f;
 
-  const float t = v[kTone] * 0.5f + 0.25f;
+  const float t = patch.tone * 0.5f + 0.25f;
   const float toneFactor = t < 0.5f ? t * 1.5f + 0.25f : (t - 0.5f) * 6.0f + 1.0f;
   c.excitationStep = toneFactor * rateScale;
   c.velocityScale = velocity * velV + 1.0f - velV;
-  const float slapClip = 1.0f - v[kSlapLevel] * 0.95f;
+  const float slapClip = 1.0f - patch.slapLevel * 0.95f;
   c.clip = slapClip * slapClip;
 
   const int wholeNote = std::clamp(static_cast<int>(note), 0, 127);
-  c.pickup = designPickup(optionIndex(kCoils, v[kCoils]), v[kPickupPos],
-                          engine.tables.pickupTable[wholeNote], c.lengthB, v[kHarmonic],
-                          v[kSlapLevel], engine.inverseRate);
+  c.pickup = designPickup(patch.coils, patch.pickupPos, engine.tables.pickupTable[wholeNote],
+                          c.lengthB, patch.harmonic, patch.slapLevel, engine.inverseRate);
   c.excitation = chooseExcitation(type, wholeNote, voice.dampVelocity);
   const float low = (128.0f - note) * 0.0078125f;
   c.amplitude = c.velocityScale * toneFactor * (low * low * 16.0f + 1.0f);
@@ -277,16 +277,16 @@ PassConstants passConstants(Engine& engine, StringVoice& voice, int type) {
 
 }  // namespace
 
-void renderStrings(Engine& engine, float* left, float* right, int offset, int length) {
+void renderStrings(Engine& engine, const Patch& patch, float* left, float* right, int offset,
+                   int length) {
   engine.stringsActive = 0;
-  passHousekeeping(engine);
+  passHousekeeping(engine, patch);
   const float rampStep = 1.0f / (engine.sampleRate * 0.005f);
   engine.feedbackDrive = 0.0f;
   engine.strumTicks = saturatingIncrement(engine.strumTicks);
   const uint32_t readStart = engine.feedbackReadPos;
 
   if (engine.silenceCount <= 3) {
-    const int type = optionIndex(kStrings, liveValue(engine, kStrings));
     const float window = 0.2f * engine.sampleRate;
     for (StringVoice& voice : engine.voices) {
       voice.age = saturatingIncrement(voice.age);
@@ -296,8 +296,8 @@ void renderStrings(Engine& engine, float* left, float* right, int offset, int le
         engine.feedbackDrive = std::fmin(voice.velocity * 1.5f, 1.0f);
         voice.dampVelocity = voice.velocity;
       }
-      const PassConstants constants = passConstants(engine, voice, type);
-      renderVoice(engine, voice, constants, left, offset, length, rampStep);
+      const PassConstants constants = passConstants(engine, patch, voice);
+      renderVoice(engine, voice, constants, patch.fretLevel, left, offset, length, rampStep);
     }
     if (engine.stringsActive && right)
       std::copy(left + offset, left + offset + length, right + offset);
@@ -305,8 +305,8 @@ void renderStrings(Engine& engine, float* left, float* right, int offset, int le
   engine.feedbackReadPos = readStart + static_cast<uint32_t>(length);
 }
 
-void tickUpdate(Engine& engine) {
-  const float t = liveValue(engine, kTone) * 0.5f + 0.25f;
+void tickUpdate(Engine& engine, const Patch& patch) {
+  const float t = patch.tone * 0.5f + 0.25f;
   const float beta = (1.0f - t) * 0.89226997f + 0.10773f;
   const float decayRate = 20.0f / (beta * beta * beta * 800.0f);
   const float releaseRate = 20.0f / (decayRate * decayRate * decayRate * 800.0f);

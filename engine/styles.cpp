@@ -3,63 +3,61 @@
 
 #include "engine/data/style_tables.h"
 #include "engine/engine.h"
-#include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
 
-int strumStep(const Engine& engine) {
-  return static_cast<int>(std::fmax(liveValue(engine, kTiming), 0.0f) * 10.99f);
+int strumStep(const Patch& patch) {
+  return static_cast<int>(std::fmax(patch.timing, 0.0f) * 10.99f);
 }
 
-int glideIndex(const Engine& engine) {
-  const int index = static_cast<int>(std::fmax(liveValue(engine, kTiming), 0.0f) * 6.99f);
+int glideIndex(const Patch& patch) {
+  const int index = static_cast<int>(std::fmax(patch.timing, 0.0f) * 6.99f);
   return index > 6 ? 6 : index;
 }
 
 const uint8_t* chordRow(int note) { return kChordTable[((note % 12) + 12) % 12]; }
 
 void releaseEveryVoice(Engine& engine) {
-  for (StringVoice& voice : engine.voices)
-    releaseNote(engine, static_cast<int>(voice.note), false);
+  for (StringVoice& voice : engine.voices) releaseNote(engine, static_cast<int>(voice.note), false);
 }
 
 // Steps per glide so that a fixed glide lasts fixedGlide / tempo seconds at one pass a tick.
-float glideSteps(const Engine& engine, const float (&table)[7]) {
-  return table[glideIndex(engine)] * 200.0f / engine.tempo;
+float glideSteps(const Engine& engine, const Patch& patch, const float (&table)[7]) {
+  return table[glideIndex(patch)] * 200.0f / engine.tempo;
 }
 
-void setGlideStep(Engine& engine, bool dynamic) {
+void setGlideStep(Engine& engine, const Patch& patch, bool dynamic) {
   const float distance = std::fabs(static_cast<float>(engine.glideTarget) - engine.glideNote);
   // A zero distance gives an infinite dynamic step; the glide clamps at its target anyway.
-  engine.glideStep = dynamic ? glideSteps(engine, kDynamicGlide) / distance
-                             : distance / glideSteps(engine, kFixedGlide);
+  engine.glideStep = dynamic ? glideSteps(engine, patch, kDynamicGlide) / distance
+                             : distance / glideSteps(engine, patch, kFixedGlide);
 }
 
-void soloNoteOn(Engine& engine, int note, float velocity, int detune, bool dynamic) {
+void soloNoteOn(Engine& engine, const Patch& patch, int note, float velocity, int detune,
+                bool dynamic) {
   engine.glideTarget = note;
   if (pushHeldNote(engine.heldNotes, note) > 0) {
     if (!dynamic) engine.fretNoiseAmp = velocity * 0.3f;
-    setGlideStep(engine, dynamic);
+    setGlideStep(engine, patch, dynamic);
     return;
   }
   startString(engine, note, velocity, detune, 0);
   engine.glideNote = static_cast<float>(note);
 }
 
-void soloNoteOff(Engine& engine, int note, float releaseVelocity, bool dynamic) {
+void soloNoteOff(Engine& engine, const Patch& patch, int note, float releaseVelocity,
+                 bool dynamic) {
   if (removeHeldNote(engine.heldNotes, note) > 0) {
     if (!dynamic) engine.fretNoiseAmp = releaseVelocity * 0.3f;
     engine.glideTarget = engine.heldNotes.notes[0];
-    setGlideStep(engine, dynamic);
+    setGlideStep(engine, patch, dynamic);
     return;
   }
   releaseEveryVoice(engine);
 }
 
 }  // namespace
-
-int currentStyle(const Engine& engine) { return optionIndex(kAid, liveValue(engine, kAid)); }
 
 int32_t pushHeldNote(HeldNoteStack& stack, int note) {
   const int32_t before = stack.count;
@@ -81,10 +79,10 @@ int32_t removeHeldNote(HeldNoteStack& stack, int note) {
   return stack.count;
 }
 
-void styleNoteOn(Engine& engine, int note, float velocity, int detune) {
+void styleNoteOn(Engine& engine, const Patch& patch, int note, float velocity, int detune) {
   if (note < 0 || note > 127) return;
-  const int step = strumStep(engine);
-  switch (currentStyle(engine)) {
+  const int step = strumStep(patch);
+  switch (patch.aid) {
     case kStyleNone:
       startString(engine, note, velocity, detune, 0);
       break;
@@ -116,17 +114,17 @@ void styleNoteOn(Engine& engine, int note, float velocity, int detune) {
       break;
     }
     case kStyleSoloFixed:
-      soloNoteOn(engine, note, velocity, detune, false);
+      soloNoteOn(engine, patch, note, velocity, detune, false);
       break;
     default:
-      soloNoteOn(engine, note, velocity, detune, true);
+      soloNoteOn(engine, patch, note, velocity, detune, true);
       break;
   }
 }
 
-void styleNoteOff(Engine& engine, int note, float releaseVelocity) {
+void styleNoteOff(Engine& engine, const Patch& patch, int note, float releaseVelocity) {
   if (note < 0 || note > 127) return;
-  switch (currentStyle(engine)) {
+  switch (patch.aid) {
     case kStyleNone:
       releaseNote(engine, note, true);
       break;
@@ -147,16 +145,16 @@ void styleNoteOff(Engine& engine, int note, float releaseVelocity) {
       if (engine.strumCount > INT32_MIN) --engine.strumCount;
       break;
     case kStyleSoloFixed:
-      soloNoteOff(engine, note, releaseVelocity, false);
+      soloNoteOff(engine, patch, note, releaseVelocity, false);
       break;
     default:
-      soloNoteOff(engine, note, releaseVelocity, true);
+      soloNoteOff(engine, patch, note, releaseVelocity, true);
       break;
   }
 }
 
-void glideStepUpdate(Engine& engine, const StringVoice& voice) {
-  if (currentStyle(engine) < kStyleSoloFixed) {
+void glideStepUpdate(Engine& engine, const Patch& patch, const StringVoice& voice) {
+  if (patch.aid < kStyleSoloFixed) {
     engine.glideNote = voice.note;
     return;
   }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "formats/vst2/effect_base.h"
+#include "common/text.h"
 
 namespace vorlak {
 namespace {
@@ -15,18 +15,18 @@ struct OptionList {
   const char* const* names;
 };
 
-constexpr const char* kStringNames[] = {"Noise",  "6String1", "6String2", "6String3",
-                                        "Slap",   "Ebass",    "Fretless"};
+constexpr const char* kStringNames[] = {"Noise", "6String1", "6String2", "6String3",
+                                        "Slap",  "Ebass",    "Fretless"};
 constexpr const char* kCoilNames[] = {"None", "Single", "Double"};
 constexpr const char* kAmpNames[] = {"Dry", "Tube", "EQ", "Bandpass"};
 constexpr const char* kCabNames[] = {"Dry", "British", "Combo", "StaX"};
 constexpr const char* kFxNames[] = {
-    "Dry",          "AMP:Phaser",      "AMP:Tremolo",   "AMP:WahWah",
-    "AMP:WahWah LFO", "AMP:Ringmod",   "AMP:Fuzz Box",  "AMP:Harmonizer",
-    "AMP:Talkbox",  "MST:Chorus",      "MST:Flanger",   "MST:Phaser",
-    "MST:Leslie",   "MST:Tremolo",     "MST:Dub Delay", "MST:Multitap"};
-constexpr const char* kAidNames[] = {"None",       "AutoChords", "PwrChords",
-                                     "Strumming",  "Solo fixed", "Solo dynamic"};
+    "Dry",         "AMP:Phaser",   "AMP:Tremolo",    "AMP:WahWah",  "AMP:WahWah LFO",
+    "AMP:Ringmod", "AMP:Fuzz Box", "AMP:Harmonizer", "AMP:Talkbox", "MST:Chorus",
+    "MST:Flanger", "MST:Phaser",   "MST:Leslie",     "MST:Tremolo", "MST:Dub Delay",
+    "MST:Multitap"};
+constexpr const char* kAidNames[] = {"None",      "AutoChords", "PwrChords",
+                                     "Strumming", "Solo fixed", "Solo dynamic"};
 constexpr const char* kLatchNames[] = {"off", "on"};
 constexpr const char* kGlissandoNames[] = {"PitchBend", "Modwheel"};
 
@@ -77,23 +77,9 @@ bool validIndex(int index) { return index >= 0 && index < kNumParameters; }
 
 }  // namespace
 
-// The single-precision literals n - 0.01, so that every k / (n - 1) decodes back to k.
-float optionMultiplier(int count) {
-  switch (count) {
-    case 2: return 1.99f;
-    case 3: return 2.99f;
-    case 4: return 3.99f;
-    case 6: return 5.99f;
-    case 7: return 6.99f;
-    case 11: return 10.99f;
-    case 16: return 15.99f;
-    default: return static_cast<float>(count) - 0.01f;
-  }
-}
-
-namespace {
-
-}  // namespace
+// In single precision n - 0.01 is the nearest float to the decimal (6.99f for 7, 15.99f for
+// 16 and so on), so every k / (n - 1) decodes back to k.
+float optionMultiplier(int count) { return static_cast<float>(count) - 0.01f; }
 
 int optionCount(int index) { return validIndex(index) ? kParameters[index].options.count : 0; }
 
@@ -122,9 +108,8 @@ void formatParameterDisplay(int index, float value, char* text) {
     case Display::kPercent: {
       // The product is taken in double: in float, 0.29 x 100 rounds up to exactly 29.
       const double percent = static_cast<double>(value) * 100.0;
-      const int shown = std::isfinite(percent) && std::fabs(percent) < 1.0e6
-                            ? static_cast<int>(percent)
-                            : 0;
+      const int shown =
+          std::isfinite(percent) && std::fabs(percent) < 1.0e6 ? static_cast<int>(percent) : 0;
       std::snprintf(text, kParameterTextSize, "%d%%", shown);
       return;
     }
@@ -133,6 +118,35 @@ void formatParameterDisplay(int index, float value, char* text) {
       copyText(text, optionName(index, optionIndex(index, value)), kParameterTextSize);
       return;
   }
+}
+
+Patch decodePatch(const float* v) {
+  Patch p;
+  p.strings = optionIndex(kStrings, v[kStrings]);
+  p.coils = optionIndex(kCoils, v[kCoils]);
+  p.pickupPos = v[kPickupPos];
+  p.tone = v[kTone];
+  p.slapLevel = v[kSlapLevel];
+  p.fretLevel = v[kFretLevel];
+  p.harmonic = v[kHarmonic];
+  p.damp = v[kDamp];
+  p.velVScale = v[kVelVScale];
+  p.velDScale = v[kVelDScale];
+  p.ampType = optionIndex(kAmpType, v[kAmpType]);
+  p.drive = v[kDrive];
+  p.presence = v[kPresence];
+  p.feedback = v[kFeedback];
+  p.eqLow = v[kEqLow];
+  p.eqMid = v[kEqMid];
+  p.eqHigh = v[kEqHigh];
+  p.cabType = optionIndex(kCabType, v[kCabType]);
+  p.fx = optionIndex(kFx, v[kFx]);
+  p.fxPar1 = v[kFxPar1];
+  p.fxPar2 = v[kFxPar2];
+  p.aid = optionIndex(kAid, v[kAid]);
+  p.timing = v[kTiming];
+  p.glissandoSrc = optionIndex(kGlissandoSrc, v[kGlissandoSrc]);
+  return p;
 }
 
 }  // namespace vorlak

@@ -1,6 +1,7 @@
 // The 28 parameters: their indexes, names, option lists and display texts.
 #pragma once
 
+#include "engine/patch.h"
 #include "instrument/program.h"
 
 namespace vorlak {
@@ -58,5 +59,8 @@ const char* parameterName(int index);
 // Writes the display text of value for parameter index into text (at most kParameterTextSize
 // bytes); empty for reserved or unknown indexes.
 void formatParameterDisplay(int index, float value, char* text);
+
+// The engine's view of one pass: the option parameters decoded into their choices.
+Patch decodePatch(const float* values);
 
 }  // namespace vorlak

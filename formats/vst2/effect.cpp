@@ -15,7 +15,7 @@ Effect::Effect(audioMasterCallback hostCallback) : Instrument(hostCallback) {
 void Effect::setParameter(VstInt32 index, float value) {
   Instrument::setParameter(index, value);
   if (panel && index >= 0 && index < kNumParameters && std::isfinite(value))
-    panel->setParameter(index, liveValue(engine, index));
+    panel->setParameter(index, core.liveValue(index));
 }
 
 void Effect::notifyActivity(VstInt32 index, float value) {

@@ -30,14 +30,6 @@ float getParameterEntry(AEffect* record, VstInt32 index) {
 
 }  // namespace
 
-void copyText(char* destination, const char* text, int capacity) {
-  if (!destination || capacity <= 0) return;
-  int length = 0;
-  while (length < capacity - 1 && text[length]) ++length;
-  std::memcpy(destination, text, static_cast<size_t>(length));
-  destination[length] = 0;
-}
-
 EffectBase::EffectBase(audioMasterCallback hostCallback, VstInt32 programs, VstInt32 parameters)
     : host(hostCallback), programCount(programs), parameterCount(parameters) {
   record.magic = kEffectMagic;

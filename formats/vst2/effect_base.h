@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/relaxed.h"
+#include "common/text.h"
 #include "formats/vst2/vst2.h"
 
 namespace vorlak {
@@ -81,8 +82,5 @@ class EffectBase {
   VstInt32 blockSize = 1024;
   AEffect record{};
 };
-
-// Copies text into a host buffer, writing at most capacity bytes including the terminator.
-void copyText(char* destination, const char* text, int capacity);
 
 }  // namespace vorlak

@@ -1,30 +1,24 @@
-// The synthesizer layer: parameters, programs, the engine state and the render loop. This is
-// the one place that wires the engine's subsystems to each other and to the host.
+// The synthesizer layer: the VST 2 face of the format-neutral core. It answers the host's
+// parameter, program and identity requests from the core and converts the host's events and
+// time info into the core's records; the core does the rest.
 #pragma once
 
-#include "chain/signal_chain.h"
-#include "engine/engine.h"
-#include "engine/render_clock.h"
 #include "formats/vst2/effect_base_ex.h"
-#include "instrument/program.h"
+#include "instrument/core.h"
 
 namespace vorlak {
 
 constexpr VstInt32 kUniqueId = vstFourCC('V', 'R', 'L', 'K');
-// Block sizes above this are treated as garbage: nothing is allocated for them.
-constexpr VstInt32 kMaxBlockSize = 1 << 18;
-// Used when the announced scratch cannot hold a block the host sends anyway.
-constexpr int kFallbackFrames = 256;
 
-class Instrument : public EffectBaseEx {
+class Instrument : public EffectBaseEx, private RenderListener {
  public:
   explicit Instrument(audioMasterCallback hostCallback);
-  ~Instrument() override;
 
   void setParameter(VstInt32 index, float value) override;
   float getParameter(VstInt32 index) override;
   void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+  VstInt32 getProgram() override { return core.program(); }
   void setProgram(VstInt32 program) override;
   void setProgramName(const char* name) override;
   void getProgramName(char* name) override;
@@ -46,25 +40,21 @@ class Instrument : public EffectBaseEx {
 
   virtual void notifyActivity(VstInt32 index, float value);
 
-  // For tests: the engine as the render loop leaves it.
-  const Engine& engineState() const { return engine; }
-  int scratchLength() const { return scratchFrames; }
+  // For tests: the engine and the chain as the render loop leaves them.
+  const Engine& engineState() const { return core.engineState(); }
+  const Chain& chainState() const { return core.chainState(); }
+  float liveValue(int index) const { return core.liveValue(index); }
+  int scratchLength() const { return core.scratchLength(); }
 
  protected:
-  void renderStretch(float* left, float* right, int frames, int blockOffset, int activityReload);
-  void walkEvents(int horizon, int activityReload);
-
-  ProgramBank* bank = nullptr;
-  float engineSampleRate = 44100.0f;
-  float* renderScratch = nullptr;
-  int scratchFrames = 0;
-  float* scratchChannels[2] = {nullptr, nullptr};
-  bool replacingFlag = false;
+  InstrumentCore core;
   bool constructionFailed = false;
-  TickGrid grid{0.0f};
-  float fallbackScratch[2][kFallbackFrames];
-  Engine engine;
-  Chain chain;
+
+ private:
+  void programChange(int program) override { setProgram(program); }
+  void activityChanged(bool active) override { notifyActivity(-1, active ? 1.0f : 0.0f); }
+
+  bool replacingFlag = false;
 };
 
 }  // namespace vorlak

@@ -27,23 +27,25 @@ struct ChainRig {
   std::unique_ptr<Engine> e = std::make_unique<Engine>();
   std::unique_ptr<Chain> c = std::make_unique<Chain>();
   float rate;
+  float values[kNumParameters] = {};
 
   explicit ChainRig(float fs) : rate(fs) {
     std::memset(e.get(), 0, sizeof *e);
     engineSetup(*e, fs);
     resetChain(*c, fs);
-    for (int i : {kDrive, kPresence, kEqLow, kEqMid, kEqHigh}) e->liveValues[i] = 0.5f;
+    for (int i : {kDrive, kPresence, kEqLow, kEqMid, kEqHigh}) values[i] = 0.5f;
     e->stringsActive = 1;
     e->feedbackDrive = 1.0f;
   }
-  float& param(int index) { return e->liveValues[index]; }
+  float& param(int index) { return values[index]; }
+  Patch patch() const { return decodePatch(values); }
 
   // Runs x through the chain in calls of 256 frames; returns the left channel.
   std::vector<float> run(const std::vector<float>& x) {
     std::vector<float> left(x), right(x);
     for (size_t at = 0; at < x.size(); at += 256) {
       const int n = static_cast<int>(std::min<size_t>(256, x.size() - at));
-      processChain(*c, *e, left.data(), right.data(), static_cast<int>(at), n);
+      processChain(*c, *e, patch(), left.data(), right.data(), static_cast<int>(at), n);
     }
     return left;
   }
@@ -183,7 +185,7 @@ TEST(ChainParts, ClipperReflectionDistancesAndDerivedGains) {
   auto settingsWith = [&](float drive, float eq) {
     v[kDrive] = drive;
     v[kEqLow] = v[kEqMid] = v[kEqHigh] = eq;
-    return ampSettings(v, 1.f / 44100.f);
+    return ampSettings(decodePatch(v), 1.f / 44100.f);
   };
   EXPECT_EQ(settingsWith(0.5f, 0.5f).compensation, 1.f);
   EXPECT_EQ(settingsWith(0.5f, 0.5f).drive * 3.f, 1.5f);
@@ -215,7 +217,7 @@ TEST(ChainIdle, WithoutStringsTheBuffersPassAndTheStatesStandStill) {
     idle.e->stringsActive = 0;
     const std::vector<float> inL = noise(300, 11, 0.4f), inR = noise(300, 12, 0.4f);
     std::vector<float> left(inL), right(inR);
-    processChain(*idle.c, *idle.e, left.data(), right.data(), 0, 300);
+    processChain(*idle.c, *idle.e, idle.patch(), left.data(), right.data(), 0, 300);
     EXPECT_EQ(left, inL) << amp;
     EXPECT_EQ(right, inR) << amp;
     EXPECT_EQ(stateBytes(*idle.c), before) << amp;
@@ -235,7 +237,7 @@ TEST(SilenceCount, CountsSilentSubBlocksOnlyWhileLatchedAndThenReleasesTheVoice)
     rig.e->silenceCount = 0;
     auto countAfter = [&](std::vector<float> x) {
       std::vector<float> r(x);
-      processChain(*rig.c, *rig.e, x.data(), r.data(), 0, static_cast<int>(x.size()));
+      processChain(*rig.c, *rig.e, rig.patch(), x.data(), r.data(), 0, static_cast<int>(x.size()));
       return rig.e->silenceCount;
     };
     EXPECT_EQ(countAfter(std::vector<float>(220, 0.f)), 0);  // latch off: never counts
@@ -270,9 +272,9 @@ TEST(SilenceCount, CountsSilentSubBlocksOnlyWhileLatchedAndThenReleasesTheVoice)
   std::vector<float> l(220), r(220);
   for (int tick = 0; tick < 2000 && releasedAt < 0; ++tick) {
     std::fill(l.begin(), l.end(), 0.f);
-    tickUpdate(*rig.e);
+    tickUpdate(*rig.e, rig.patch());
     const int countBefore = rig.e->silenceCount;
-    renderStrings(*rig.e, l.data(), r.data(), 0, 220);
+    renderStrings(*rig.e, rig.patch(), l.data(), r.data(), 0, 220);
     if (voice.gate == 0.f) {
       releasedAt = tick;
       EXPECT_EQ(countBefore, 4);
@@ -283,7 +285,7 @@ TEST(SilenceCount, CountsSilentSubBlocksOnlyWhileLatchedAndThenReleasesTheVoice)
     for (float x : l) sum += std::fabs(x);
     silent += sum < 1e-6;
     loudTicks += sum > 1e-3;
-    processChain(*rig.c, *rig.e, l.data(), r.data(), 0, 220);
+    processChain(*rig.c, *rig.e, rig.patch(), l.data(), r.data(), 0, 220);
     ASSERT_EQ(rig.e->silenceCount, silent) << "tick " << tick << " sum " << sum;
   }
   EXPECT_GT(loudTicks, 20);
@@ -310,9 +312,10 @@ TEST(FeedbackIsolation, FeedbackZeroKeepsTheStringsDeafToTheChain) {
     auto e = std::make_unique<Engine>();
     std::memset(e.get(), 0, sizeof *e);
     engineSetup(*e, 44100.f);
-    for (int i = 0; i < kNumParameters; ++i) e->liveValues[i] = kFactoryPrograms[0].values[i];
-    e->liveValues[kAid] = 0.f, e->liveValues[kStrings] = 1.f / 6,
-    e->liveValues[kFeedback] = feedback;
+    float v[kNumParameters];
+    for (int i = 0; i < kNumParameters; ++i) v[i] = kFactoryPrograms[0].values[i];
+    v[kAid] = 0.f, v[kStrings] = 1.f / 6, v[kFeedback] = feedback;
+    const Patch patch = decodePatch(v);
     if (noisyRing) {
       const std::vector<float> n = noise(kLineSize, 9, 0.8f);
       std::copy(n.begin(), n.end(), e->feedbackRing);
@@ -320,8 +323,8 @@ TEST(FeedbackIsolation, FeedbackZeroKeepsTheStringsDeafToTheChain) {
     startString(*e, 52, 0.9f, 0, 0);
     std::vector<float> l(220 * 100, 0.f), r(l.size(), 0.f);
     for (int t = 0; t < 100; ++t) {
-      tickUpdate(*e);
-      renderStrings(*e, l.data(), r.data(), 220 * t, 220);
+      tickUpdate(*e, patch);
+      renderStrings(*e, patch, l.data(), r.data(), 220 * t, 220);
     }
     return l;
   };
@@ -350,10 +353,6 @@ TEST(FeedbackIsolation, FeedbackZeroKeepsTheStringsDeafToTheChain) {
   EXPECT_EQ(loopsWith(0.34f, 0.f), loopsWith(1.f, 0.f));
   EXPECT_NE(loopsWith(0.34f, 1.f), loopsWith(1.f, 1.f));
 }
-
-struct ChainAccess : Instrument {
-  static const Chain& of(const Instrument& i) { return i.*(&ChainAccess::chain); }
-};
 
 bool subnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
 
@@ -411,7 +410,7 @@ TEST(ChainStability, EveryAmplifierAndCabinetAtExtremeSettingsStaysBoundedAndFal
           EXPECT_EQ(std::count_if(left.begin(), left.end(), subnormal) +
                         std::count_if(right.begin(), right.end(), subnormal),
                     0);
-          EXPECT_EQ(subnormalStates(ChainAccess::of(instrumentOf(fx)), engineOf(fx)), 0);
+          EXPECT_EQ(subnormalStates(instrumentOf(fx).chainState(), engineOf(fx)), 0);
           closeEffect(fx);
         }
       }

@@ -26,15 +26,15 @@ TEST(EffectConstruction, StartsOnProgramZeroWithLatchAndIdleVoices) {
 
   const Engine& engine = engineOf(e);
   for (int i = 0; i < kNumParameters; ++i) {
-    EXPECT_EQ(engine.liveValues[i], kFactoryPrograms[0].values[i]) << i;
+    EXPECT_EQ(liveValueOf(e, i), kFactoryPrograms[0].values[i]) << i;
     EXPECT_EQ(e->getParameter(e, i), kFactoryPrograms[0].values[i]) << i;
   }
   // "POWER Metal": Coils 0.5, Pickup pos 0.1222, Drive 0.3535, Aid 0.5, Latch 1.
-  EXPECT_EQ(engine.liveValues[kCoils], 0.5f);
-  EXPECT_EQ(engine.liveValues[kPickupPos], 0.1222f);
-  EXPECT_EQ(engine.liveValues[kDrive], 0.3535f);
-  EXPECT_EQ(engine.liveValues[kAid], 0.5f);
-  EXPECT_EQ(engine.liveValues[kLatch], 1.0f);
+  EXPECT_EQ(liveValueOf(e, kCoils), 0.5f);
+  EXPECT_EQ(liveValueOf(e, kPickupPos), 0.1222f);
+  EXPECT_EQ(liveValueOf(e, kDrive), 0.3535f);
+  EXPECT_EQ(liveValueOf(e, kAid), 0.5f);
+  EXPECT_EQ(liveValueOf(e, kLatch), 1.0f);
   EXPECT_EQ(engine.latchFlags, kLatchParameter);
   EXPECT_EQ(engine.latchFlagsSeen, 1);
   EXPECT_EQ(e->dispatcher(e, effGetProgram, 0, 0, nullptr, 0.0f), 0);

@@ -37,13 +37,14 @@ struct Rig {
   std::unique_ptr<Engine> engine = std::make_unique<Engine>();
   std::unique_ptr<Chain> chain = std::make_unique<Chain>();
   float rate;
+  Patch patch{};
 
   explicit Rig(float p1 = 0, float p2 = 0, float sampleRate = 44100) : rate(sampleRate) {
     std::memset(engine.get(), 0, sizeof(Engine));
     engineSetup(*engine, rate);
     resetChain(*chain, rate);
-    engine->liveValues[kFxPar1] = p1;
-    engine->liveValues[kFxPar2] = p2;
+    patch.fxPar1 = p1;
+    patch.fxPar2 = p2;
   }
   Stereo run(int fx, const Signal& in) {
     Stereo out{in, in};
@@ -51,9 +52,9 @@ struct Rig {
     for (int at = 0; at < static_cast<int>(in.size()); at += block) {
       const int n = std::min(block, static_cast<int>(in.size()) - at);
       if (fx <= kFxAmpTalkbox)
-        runAmpEffect(fx, chain->effects, *engine, &out.left[at], &out.right[at], n);
+        runAmpEffect(fx, chain->effects, *engine, patch, &out.left[at], &out.right[at], n);
       else
-        runMasterEffect(fx, chain->effects, *engine, &out.left[at], &out.right[at], n);
+        runMasterEffect(fx, chain->effects, *engine, patch, &out.left[at], &out.right[at], n);
     }
     return out;
   }

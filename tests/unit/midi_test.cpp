@@ -28,6 +28,11 @@ VstMidiEvent midi(int status, int data1, int data2, int frame = 0, int detune = 
   return m;
 }
 
+MidiMessage message(int status, int data1, int data2, int frame = 0, int detune = 0) {
+  return {frame, static_cast<uint8_t>(status), static_cast<uint8_t>(data1),
+          static_cast<uint8_t>(data2), static_cast<int8_t>(detune)};
+}
+
 // A list of any length laid out as hosts do: the pointer array runs past the declared two.
 class EventList {
  public:
@@ -66,18 +71,17 @@ std::unique_ptr<Engine> makeEngine() {
 }
 
 // Queues one message and hands back what the queue holds for it (null when it was dropped).
-const QueuedEvent* intake(Engine& e, const VstMidiEvent& m, int32_t maxFrame = 511) {
+const QueuedEvent* intake(Engine& e, const MidiMessage& m, int32_t maxFrame = 511) {
   const int before = e.queue.writeIndex;
-  EventList events{m};
-  queueEvents(e, events.list(), maxFrame);
+  queueEvents(e, &m, 1, maxFrame);
   if (e.queue.writeIndex == before) return nullptr;
   return &e.queue.slots[(e.queue.writeIndex + kQueueSize - 1) % kQueueSize];
 }
 
-void controller(Engine& e, int status, int data1, int data2) {
-  const QueuedEvent* event = intake(e, midi(status, data1, data2));
+void controller(Engine& e, int status, int data1, int data2, const Patch& patch = Patch{}) {
+  const QueuedEvent* event = intake(e, message(status, data1, data2));
   ASSERT_NE(event, nullptr);
-  dispatchController(e, *event);
+  dispatchController(e, patch, *event);
   dropEvent(e.queue);
 }
 
@@ -88,7 +92,7 @@ bool inBounds(const EventQueue& q) {
 
 TEST(MidiIntake, MessagesBecomeQueueEntries) {
   auto e = makeEngine();
-  const QueuedEvent* on = intake(*e, midi(0x93, 60, 100, 17, -5));
+  const QueuedEvent* on = intake(*e, message(0x93, 60, 100, 17, -5));
   ASSERT_NE(on, nullptr);
   EXPECT_EQ(on->kind, kEventNoteOn);
   EXPECT_EQ(on->frame, 17);
@@ -99,33 +103,33 @@ TEST(MidiIntake, MessagesBecomeQueueEntries) {
   EXPECT_EQ(on->controller, -1);
 
   for (int status : {0x90, 0x8F}) {
-    const QueuedEvent* off = intake(*e, midi(status, 61, status == 0x90 ? 0 : 64, 0, 9));
+    const QueuedEvent* off = intake(*e, message(status, 61, status == 0x90 ? 0 : 64, 0, 9));
     ASSERT_NE(off, nullptr);
     EXPECT_EQ(off->kind, kEventNoteOff) << std::hex << status;
     EXPECT_EQ(off->note, 61);
     EXPECT_EQ(off->detune, 0);
   }
 
-  const QueuedEvent* cc = intake(*e, midi(0xB2, 7, 64));
+  const QueuedEvent* cc = intake(*e, message(0xB2, 7, 64));
   ASSERT_NE(cc, nullptr);
   EXPECT_EQ(cc->kind, kEventController);
   EXPECT_EQ(cc->controller, 7);
   EXPECT_EQ(cc->note, -1);
   EXPECT_FLOAT_EQ(cc->valueFloat, 64.f / 127.f);
 
-  const QueuedEvent* program = intake(*e, midi(0xC0, 5, 0));
+  const QueuedEvent* program = intake(*e, message(0xC0, 5, 0));
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(program->kind, kEventProgramChange);
   EXPECT_EQ(program->value, 5);
-  EXPECT_EQ(intake(*e, midi(0xC0, 64, 0)), nullptr);
-  EXPECT_EQ(intake(*e, midi(0xC0, 127, 0)), nullptr);
+  EXPECT_EQ(intake(*e, message(0xC0, 64, 0)), nullptr);
+  EXPECT_EQ(intake(*e, message(0xC0, 127, 0)), nullptr);
 
   const struct {
     int lsb, msb, value;
     float scaled;
   } bends[] = {{0, 0, 0, 0.f}, {0, 64, 8192, 0.5f}, {127, 127, 16383, 1.f}};
   for (const auto& b : bends) {
-    const QueuedEvent* bend = intake(*e, midi(0xE1, b.lsb, b.msb));
+    const QueuedEvent* bend = intake(*e, message(0xE1, b.lsb, b.msb));
     ASSERT_NE(bend, nullptr);
     EXPECT_EQ(bend->controller, kPitchBendController);
     EXPECT_EQ(bend->value, b.value);
@@ -134,45 +138,31 @@ TEST(MidiIntake, MessagesBecomeQueueEntries) {
 
   // Aftertouch, channel pressure, system messages and running-status data are not taken.
   for (int status : {0xA0, 0xD0, 0xF0, 0xF8, 0xFF, 0x3C, 0x00})
-    EXPECT_EQ(intake(*e, midi(status, 60, 64)), nullptr) << std::hex << status;
+    EXPECT_EQ(intake(*e, message(status, 60, 64)), nullptr) << std::hex << status;
 }
 
 TEST(MidiIntake, BadInputStaysInsideTheQueue) {
   auto e = makeEngine();
   // Data bytes with the top bit set are not MIDI data.
-  for (const VstMidiEvent& m : {midi(0x90, 0x80, 64), midi(0x90, 60, 0xFF), midi(0x80, 200, 0),
-                                midi(0xB0, 64, 0x90), midi(0xE0, 0x80, 0x80)})
+  for (const MidiMessage& m :
+       {message(0x90, 0x80, 64), message(0x90, 60, 0xFF), message(0x80, 200, 0),
+        message(0xB0, 64, 0x90), message(0xE0, 0x80, 0x80)})
     EXPECT_EQ(intake(*e, m), nullptr);
 
   const struct {
     int32_t given, queued;
   } frames[] = {{-100, 0}, {INT32_MIN, 0}, {1 << 30, 511}, {INT32_MAX, 511}, {300, 300}};
   for (const auto& f : frames) {
-    const QueuedEvent* event = intake(*e, midi(0x90, 60, 100, f.given));
+    const QueuedEvent* event = intake(*e, message(0x90, 60, 100, f.given));
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(event->frame, f.queued) << f.given;
   }
 
-  // A sysex event, null entries and empty or negative lengths are passed over.
   e = makeEngine();
-  VstEvent sysex{};
-  sysex.type = kVstSysExType;
-  std::memset(sysex.data, 0x90, sizeof sysex.data);
-  EventList odd{};
-  odd.addRaw(&sysex);
-  odd.addRaw(nullptr);
-  odd.add(midi(0x90, 62, 90));
-  odd.addRaw(nullptr);
-  queueEvents(*e, odd.list(), 511);
-  ASSERT_EQ(e->queue.count, 1);
-  EXPECT_EQ(e->queue.slots[0].note, 62);
-  queueEvents(*e, odd.list(0), 511);
-  queueEvents(*e, odd.list(-3), 511);
-  EXPECT_EQ(e->queue.count, 1);
-
-  EventList many{};
-  for (int i = 0; i < 2000; ++i) many.add(midi(0xE0 | (i % 16), i % 128, (i * 7) % 128, i - 1000));
-  queueEvents(*e, many.list(), 511);
+  std::vector<MidiMessage> many;
+  for (int i = 0; i < 2000; ++i)
+    many.push_back(message(0xE0 | (i % 16), i % 128, (i * 7) % 128, i - 1000));
+  queueEvents(*e, many.data(), static_cast<int>(many.size()), 511);
   EXPECT_EQ(e->queue.count, kQueueSize);
   EXPECT_TRUE(inBounds(e->queue));
   for (const QueuedEvent& slot : e->queue.slots) {
@@ -184,9 +174,9 @@ TEST(MidiIntake, BadInputStaysInsideTheQueue) {
 
 TEST(MidiIntake, OverflowKeepsTheNewestInOrder) {
   auto e = makeEngine();
-  EventList events{};
-  for (int i = 0; i < 1500; ++i) events.add(midi(0x90, i % 128, 1 + i % 127, i));
-  queueEvents(*e, events.list(), 100000);
+  std::vector<MidiMessage> events;
+  for (int i = 0; i < 1500; ++i) events.push_back(message(0x90, i % 128, 1 + i % 127, i));
+  queueEvents(*e, events.data(), static_cast<int>(events.size()), 100000);
   std::vector<int> drained;
   while (const QueuedEvent* next = peekEvent(e->queue)) {
     drained.push_back(next->frame);
@@ -210,8 +200,8 @@ TEST(MidiIntake, ModeControllersActBeforeTheirListIsDispatched) {
     ASSERT_EQ(e->fretBend, 0.5f);
     clearQueue(e->queue);
 
-    EventList events{midi(0x90, 72, 100, 0), midi(0xB0, number, 0, 5)};
-    queueEvents(*e, events.list(), 511);
+    const MidiMessage events[] = {message(0x90, 72, 100, 0), message(0xB0, number, 0, 5)};
+    queueEvents(*e, events, 2, 511);
     SCOPED_TRACE(number);
     EXPECT_EQ(e->queue.count, 2);
     const bool resets = number != 122;
@@ -260,16 +250,17 @@ TEST(MidiDispatch, WheelsDriveFretBendAndGlissando) {
   EXPECT_FLOAT_EQ(e->glissando, 1.f);
   EXPECT_EQ(e->fretBend, 1.0f);
 
-  e->liveValues[kGlissandoSrc] = 1.0f;
-  controller(*e, 0xB0, 1, 0);
+  Patch modwheelFrets{};
+  modwheelFrets.glissandoSrc = 1;
+  controller(*e, 0xB0, 1, 0, modwheelFrets);
   EXPECT_EQ(e->fretBend, 1.0f);
-  controller(*e, 0xB0, 1, 127);
+  controller(*e, 0xB0, 1, 127, modwheelFrets);
   EXPECT_EQ(e->fretBend, 2.0f);
-  controller(*e, 0xE0, 0, 0);
+  controller(*e, 0xE0, 0, 0, modwheelFrets);
   EXPECT_FLOAT_EQ(e->glissando, -1.f);
-  controller(*e, 0xE0, 0, 64);
+  controller(*e, 0xE0, 0, 64, modwheelFrets);
   EXPECT_FLOAT_EQ(e->glissando, 0.f);
-  controller(*e, 0xE0, 127, 127);
+  controller(*e, 0xE0, 127, 127, modwheelFrets);
   EXPECT_FLOAT_EQ(e->glissando, 1.f);
   EXPECT_EQ(e->fretBend, 2.0f);
 
@@ -403,6 +394,26 @@ TEST(MidiNotes, FirstNotesAfterLoadingSoundAndAStyleChangeReleases) {
   EXPECT_EQ(host.fx->dispatcher(host.fx, effGetProgram, 0, 0, nullptr, 0.f), 0);
   host.render();
   EXPECT_EQ(host.fx->dispatcher(host.fx, effGetProgram, 0, 0, nullptr, 0.f), 5);
+}
+
+TEST(MidiIntake, ThePluginInterfacePassesOverSysexNullEntriesAndOddLengths) {
+  Instance host;
+  ASSERT_NE(host.fx, nullptr);
+  VstEvent sysex{};
+  sysex.type = kVstSysExType;
+  std::memset(sysex.data, 0x90, sizeof sysex.data);
+  EventList odd{};
+  odd.addRaw(&sysex);
+  odd.addRaw(nullptr);
+  odd.add(midi(0x90, 62, 90));
+  odd.addRaw(nullptr);
+  const EventQueue& queue = host.engine().queue;
+  host.fx->dispatcher(host.fx, effProcessEvents, 0, 0, &odd.list(), 0.f);
+  ASSERT_EQ(queue.count, 1);
+  EXPECT_EQ(queue.slots[queue.readIndex].note, 62);
+  host.fx->dispatcher(host.fx, effProcessEvents, 0, 0, &odd.list(0), 0.f);
+  host.fx->dispatcher(host.fx, effProcessEvents, 0, 0, &odd.list(-3), 0.f);
+  EXPECT_EQ(queue.count, 1);
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ TEST(ParameterDisplay, TruncatesPercentagesAndDecodesOptionEdges) {
     e->dispatcher(e, effGetParamName, reserved, 0, text, 0.0f);
     EXPECT_STREQ(text, "");
     EXPECT_EQ(e->getParameter(e, reserved), 0.42f);
-    EXPECT_EQ(engineOf(e).liveValues[reserved], 0.42f);
+    EXPECT_EQ(liveValueOf(e, reserved), 0.42f);
   }
   closeEffect(e);
 }
@@ -122,20 +122,20 @@ TEST(ParameterStore, LatchOwnsBitOneAndValuesAreClampedOrIgnored) {
 
   e->setParameter(e, kTone, 0.7f);
   EXPECT_EQ(e->getParameter(e, kTone), 0.7f);
-  EXPECT_EQ(engine.liveValues[kTone], 0.7f);
+  EXPECT_EQ(liveValueOf(e, kTone), 0.7f);
   e->setParameter(e, kTone, 1.5f);
   EXPECT_EQ(e->getParameter(e, kTone), 1.0f);
-  EXPECT_EQ(engine.liveValues[kTone], 1.0f);
+  EXPECT_EQ(liveValueOf(e, kTone), 1.0f);
   e->setParameter(e, kFx, -2.0f);
   EXPECT_EQ(e->getParameter(e, kFx), 0.0f);
-  EXPECT_EQ(engine.liveValues[kFx], 0.0f);
+  EXPECT_EQ(liveValueOf(e, kFx), 0.0f);
 
   e->setParameter(e, kDrive, 0.3f);
   const float inf = std::numeric_limits<float>::infinity();
   for (float bad : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
     e->setParameter(e, kDrive, bad);
     EXPECT_EQ(e->getParameter(e, kDrive), 0.3f);
-    EXPECT_EQ(engine.liveValues[kDrive], 0.3f);
+    EXPECT_EQ(liveValueOf(e, kDrive), 0.3f);
   }
   closeEffect(e);
 }
@@ -169,10 +169,10 @@ TEST(ProgramBank, EditsStayWithTheirProgramAndNamesFitTheRecord) {
   e->setParameter(e, kDrive, 0.77f);
   setProgram(1);
   for (int i = 0; i < kNumParameters; ++i)
-    EXPECT_EQ(engine.liveValues[i], kFactoryPrograms[1].values[i]) << i;
+    EXPECT_EQ(liveValueOf(e, i), kFactoryPrograms[1].values[i]) << i;
   setProgram(0);
   EXPECT_EQ(e->getParameter(e, kDrive), 0.77f);
-  EXPECT_EQ(engine.liveValues[kDrive], 0.77f);
+  EXPECT_EQ(liveValueOf(e, kDrive), 0.77f);
   EXPECT_EQ(engine.latchFlags, kLatchParameter);
 
   setProgram(21);

@@ -281,7 +281,7 @@ TEST(RenderLoop, MidiProgramChangeSelectsAtItsTick) {
   e->processReplacing(e, nullptr, out.channels, 64);
   EXPECT_EQ(e->dispatcher(e, effGetProgram, 0, 0, nullptr, 0.0f), 5);
   for (int i = 0; i < kNumParameters; ++i)
-    EXPECT_EQ(engine.liveValues[i], kFactoryPrograms[5].values[i]) << i;
+    EXPECT_EQ(liveValueOf(e, i), kFactoryPrograms[5].values[i]) << i;
 
   sendMidi(e, {{0, 0xC0, 100, 0}});
   EXPECT_EQ(engine.queue.count, 0);

@@ -22,7 +22,7 @@ class Rig {
     std::memset(e.get(), 0, sizeof(Engine));
     engineSetup(*e, rate);
     e->latchFlagsSeen = 0;
-    float* v = e->liveValues;
+    float* v = values;
     v[kStrings] = type / 6.f;
     v[kPickupPos] = 0.5f;
     v[kTone] = 0.5f;
@@ -30,7 +30,8 @@ class Rig {
   }
 
   Engine& engine() { return *e; }
-  float& param(int index) { return e->liveValues[index]; }
+  float& param(int index) { return values[index]; }
+  Patch patch() const { return decodePatch(values); }
   int tickLength() const { return static_cast<int>(rate * 0.005f); }
 
   StringVoice& voiceOf(int note) {
@@ -41,17 +42,11 @@ class Rig {
   }
 
   void message(int status, int data1, int data2) {
-    VstMidiEvent m{};
-    m.type = kVstMidiType;
-    m.midiData[0] = static_cast<char>(status);
-    m.midiData[1] = static_cast<char>(data1);
-    m.midiData[2] = static_cast<char>(data2);
-    VstEvents list{};
-    list.numEvents = 1;
-    list.events[0] = reinterpret_cast<VstEvent*>(&m);
-    queueEvents(*e, list, 0);
+    const MidiMessage m{0, static_cast<uint8_t>(status), static_cast<uint8_t>(data1),
+                        static_cast<uint8_t>(data2), 0};
+    queueEvents(*e, &m, 1, 0);
     while (const QueuedEvent* event = peekEvent(e->queue)) {
-      dispatchController(*e, *event);
+      dispatchController(*e, patch(), *event);
       dropEvent(e->queue);
     }
   }
@@ -65,13 +60,14 @@ class Rig {
   }
 
   void tick(float* left, float* right, int offset) {
-    tickUpdate(*e);
-    renderStrings(*e, left, right, offset, tickLength());
+    tickUpdate(*e, patch());
+    renderStrings(*e, patch(), left, right, offset, tickLength());
   }
 
  private:
   std::unique_ptr<Engine> e;
   float rate;
+  float values[kNumParameters] = {};
 };
 
 double pitchOf(const std::vector<float>& out, float rate, float minHz = 60.f) {

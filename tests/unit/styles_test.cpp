@@ -26,8 +26,8 @@ class Rig {
     std::memset(e.get(), 0, sizeof(Engine));
     engineSetup(*e, kRate);
     std::copy(std::begin(kFactoryPrograms[21].values), std::end(kFactoryPrograms[21].values),
-              e->liveValues);
-    float* v = e->liveValues;
+              values);
+    float* v = values;
     v[kStrings] = 1.f / 6.f;  // a sampled string: one pluck per start
     v[kTone] = 0.5f, v[kDamp] = 0.2f, v[kSlapLevel] = 0.f, v[kVelDScale] = 0.f;
     v[kVelVScale] = 1.f;  // velocity 0 then gives a silent string
@@ -38,24 +38,26 @@ class Rig {
   }
 
   Engine& engine() { return *e; }
+  float& value(int index) { return values[index]; }
+  Patch patch() const { return decodePatch(values); }
   // A new "Aid" takes effect at the next pass.
-  void style(float aid) { e->liveValues[kAid] = aid, run(1); }
+  void style(float aid) { values[kAid] = aid, run(1); }
   void on(int note, float velocity = 0.8f, int detune = 0) {
-    styleNoteOn(*e, note, velocity, detune);
+    styleNoteOn(*e, patch(), note, velocity, detune);
   }
-  void off(int note, float velocity = 0.5f) { styleNoteOff(*e, note, velocity); }
+  void off(int note, float velocity = 0.5f) { styleNoteOff(*e, patch(), note, velocity); }
   void pedal(int value) {
     QueuedEvent event{0, 1, 0, -1, 0, 64, value, value / 127.f};
-    dispatchController(*e, event);
+    dispatchController(*e, patch(), event);
   }
 
   void run(int passes) {
     for (int i = 0; i < passes; ++i) {
-      tickUpdate(*e);
+      tickUpdate(*e, patch());
       const int start = static_cast<int>(left.size());
       const int length = static_cast<int>(countdown);
       left.resize(start + length, 0.f);
-      renderStrings(*e, left.data(), nullptr, start, length);
+      renderStrings(*e, patch(), left.data(), nullptr, start, length);
       countdown = countdown - static_cast<float>(length) + kRate * 0.005f;
       passStart.push_back(start);
     }
@@ -110,6 +112,7 @@ class Rig {
 
  private:
   std::unique_ptr<Engine> e;
+  float values[kNumParameters] = {};
   float countdown = kRate * 0.005f;
 };
 
@@ -310,7 +313,7 @@ TEST(StylesHousekeeping, AidChangeReleasesAndLatchHoldsChordsAndStrums) {
   rig.on(40);
   rig.run(2);
   ASSERT_EQ(rig.gatedNotes().size(), 6u);
-  rig.engine().liveValues[kAid] = kNone;
+  rig.value(kAid) = kNone;
   EXPECT_EQ(rig.gatedNotes().size(), 6u) << "the change acts at the next pass";
   rig.run(1);
   EXPECT_TRUE(rig.gatedNotes().empty());

@@ -65,13 +65,10 @@ inline void closeEffect(AEffect* e) { e->dispatcher(e, effClose, 0, 0, nullptr, 
 
 inline Instrument& instrumentOf(AEffect* e) { return *static_cast<Instrument*>(e->object); }
 inline const Engine& engineOf(AEffect* e) { return instrumentOf(e).engineState(); }
+// The value the engine plays with, which may differ from what getParameter answers.
+inline float liveValueOf(AEffect* e, int index) { return instrumentOf(e).liveValue(index); }
 
 // A VstEvents list with room for its events inline; built on the stack, so it allocates nothing.
-struct MidiMessage {
-  VstInt32 frame;
-  unsigned char status, data1, data2;
-};
-
 struct MidiBatch {
   static constexpr int kCapacity = 32;
   VstInt32 numEvents = 0;

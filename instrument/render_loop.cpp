@@ -1,11 +1,12 @@
-// The render loop: per host block, the tempo, then sub-blocks on the tick grid with the
-// string pass and the chain, and the due MIDI events and envelope ticks at each boundary.
+// The render loop: per host block, the tempo, then sub-blocks on the tick grid with the string
+// pass and the chain, and the due MIDI events and envelope ticks at each boundary.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
+#include "instrument/core.h"
 #include "instrument/float_mode.h"
-#include "formats/vst2/instrument.h"
 
 namespace vorlak {
 namespace {
@@ -16,62 +17,56 @@ void zero(float* channel, int frames) {
 
 }  // namespace
 
-void Instrument::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-  replacingFlag = true;
-  process(inputs, outputs, sampleFrames);
-}
-
-void Instrument::walkEvents(int horizon, int activityReload) {
+// A program change rewrites every parameter, so the notes after it in the same walk read the
+// new program's values.
+void InstrumentCore::walkEvents(int horizon, int activityReload, RenderListener& listener) {
+  Patch values = patch();
   while (const QueuedEvent* next = peekEvent(engine.queue)) {
     if (next->frame >= horizon) break;
     const QueuedEvent event = *next;
     dropEvent(engine.queue);
     engine.activityHold = activityReload;
-    if (event.kind & kEventProgramChange)
-      setProgram(event.value);
-    else if (event.kind & kEventNoteOn)
-      styleNoteOn(engine, event.note, event.valueFloat, event.detune);
-    else if (event.kind & kEventNoteOff)
-      styleNoteOff(engine, event.note, event.valueFloat);
-    else
-      dispatchController(engine, event);
+    if (event.kind & kEventProgramChange) {
+      listener.programChange(event.value);
+      values = patch();
+    } else if (event.kind & kEventNoteOn) {
+      styleNoteOn(engine, values, event.note, event.valueFloat, event.detune);
+    } else if (event.kind & kEventNoteOff) {
+      styleNoteOff(engine, values, event.note, event.valueFloat);
+    } else {
+      dispatchController(engine, values, event);
+    }
   }
-  tickUpdate(engine);
+  tickUpdate(engine, values);
 }
 
-void Instrument::renderStretch(float* left, float* right, int frames, int blockOffset,
-                               int activityReload) {
+void InstrumentCore::renderStretch(float* left, float* right, int frames, int blockOffset,
+                                   int activityReload, RenderListener& listener) {
   runTickGrid(
       grid, engineSampleRate, frames, blockOffset,
       [&](int offset, int length) {
-        renderStrings(engine, left, right, offset, length);
-        processChain(chain, engine, left, right, offset, length);
+        renderStrings(engine, patch(), left, right, offset, length);
+        processChain(chain, engine, patch(), left, right, offset, length);
       },
-      [&](int horizon) { walkEvents(horizon, activityReload); });
+      [&](int horizon) { walkEvents(horizon, activityReload, listener); });
 }
 
-void Instrument::process(float**, float** outputs, VstInt32 sampleFrames) {
-  const bool replacing = replacingFlag;
-  replacingFlag = false;
-
+void InstrumentCore::render(float* hostLeft, float* hostRight, int sampleFrames, bool replacing,
+                            const Transport& transport, RenderListener& listener) {
   // A tempo that is missing, not a number or not positive counts as the default 120 BPM.
-  const VstTimeInfo* time = getTimeInfo(kVstPpqPosValid | kVstTempoValid);
-  const float hostTempo = time ? static_cast<float>(time->tempo) : 120.0f;
+  const float hostTempo = transport.hasTempo ? static_cast<float>(transport.tempo) : 120.0f;
   engine.tempo = std::isfinite(hostTempo) && hostTempo > 0.0f ? hostTempo : 120.0f;
 
   ScopedFloatMode floatMode;
   const int frames = std::max(sampleFrames, 0);
-  const int64_t reload = static_cast<int64_t>(frames) +
-                         static_cast<int64_t>(engineSampleRate * 0.2f);
+  const int64_t reload =
+      static_cast<int64_t>(frames) + static_cast<int64_t>(engineSampleRate * 0.2f);
   const int activityReload = static_cast<int>(std::min<int64_t>(reload, INT32_MAX));
-
-  float* hostLeft = outputs ? outputs[0] : nullptr;
-  float* hostRight = outputs ? outputs[1] : nullptr;
 
   if (replacing && hostLeft && hostRight) {
     zero(hostLeft, frames);
     zero(hostRight, frames);
-    renderStretch(hostLeft, hostRight, frames, 0, activityReload);
+    renderStretch(hostLeft, hostRight, frames, 0, activityReload, listener);
   } else {
     // Accumulating, or a host that left out a channel: render through the scratch in pieces
     // it can hold, so every frame the host asked for is produced.
@@ -83,7 +78,7 @@ void Instrument::process(float**, float** outputs, VstInt32 sampleFrames) {
       const int piece = std::min(capacity, frames - done);
       zero(left, piece);
       zero(right, piece);
-      renderStretch(left, right, piece, done, activityReload);
+      renderStretch(left, right, piece, done, activityReload, listener);
       float* targets[2] = {hostLeft ? hostLeft + done : nullptr,
                            hostRight ? hostRight + done : nullptr};
       const float* sources[2] = {left, right};
@@ -101,7 +96,7 @@ void Instrument::process(float**, float** outputs, VstInt32 sampleFrames) {
   if (engine.activityHold != 0) {
     engine.activityHold = std::max(engine.activityHold - frames, 0);
     if (engine.activityHold != engine.activityShown) {
-      notifyActivity(-1, engine.activityHold != 0 ? 1.0f : 0.0f);
+      listener.activityChanged(engine.activityHold != 0);
       engine.activityShown = engine.activityHold;
     }
   }

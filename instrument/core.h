@@ -1,0 +1,109 @@
+// The instrument with no plug-in format: the parameters and the program bank, the engine and
+// the chain, and the render loop that drives them. A format holds one core, converts what its
+// host sends into the plain records below and passes the answers back.
+#pragma once
+
+#include "chain/signal_chain.h"
+#include "engine/engine.h"
+#include "engine/render_clock.h"
+#include "instrument/program.h"
+
+namespace vorlak {
+
+// Block sizes above this are treated as garbage: nothing is allocated for them.
+constexpr int kMaxBlockSize = 1 << 18;
+// Used when the announced scratch cannot hold a block the host sends anyway.
+constexpr int kFallbackFrames = 256;
+
+// What the host says of its transport for the coming block.
+struct Transport {
+  double tempo;   // beats per minute
+  bool hasTempo;  // without one, or with one that is not a positive number, 120 is played
+};
+
+// How the render loop reaches back into the format that drives it.
+class RenderListener {
+ public:
+  // A MIDI program change came due: the format selects the program its own way, so that
+  // whatever shows the parameters hears of all of them.
+  virtual void programChange(int program) = 0;
+  // MIDI arrived in the last 200 ms (true), or that time ran out (false).
+  virtual void activityChanged(bool active) = 0;
+
+ protected:
+  ~RenderListener() = default;
+};
+
+class InstrumentCore {
+ public:
+  // The bank filled from the factory programs with program 0 applied, 44.1 kHz, the engine
+  // and the chain set up and silent.
+  InstrumentCore();
+  ~InstrumentCore();
+  InstrumentCore(const InstrumentCore&) = delete;
+  InstrumentCore& operator=(const InstrumentCore&) = delete;
+
+  // Clamped into 0..1 and stored for the engine and into the current program; a value that
+  // is not a number, or an index outside the table, is ignored.
+  void setParameter(int index, float value);
+  // The current program's value (the engine's without a bank); 0 outside the table.
+  float parameter(int index) const;
+  // The value the engine plays with.
+  float liveValue(int index) const;
+  // The display text of the engine's value; empty for reserved or unknown indexes.
+  void parameterDisplay(int index, char* text) const;
+  // The parameters decoded for one pass of the engine or the chain.
+  Patch patch() const;
+
+  // False when the bank could not be allocated: the instrument then plays without programs.
+  bool hasBank() const { return bank != nullptr; }
+  int program() const;
+  // Makes n the current program and answers true; its values are applied by the caller,
+  // through whatever path tells its listeners. False for a number outside the bank.
+  bool selectProgram(int n);
+  float programValue(int n, int index) const;
+  // Longer names are cut to the 23 characters the record holds.
+  void setProgramName(const char* name);
+  void programName(char* text) const;
+  // False (and an empty text) for a number outside the bank.
+  bool programNameAt(int n, char* text) const;
+
+  // Rates that are not numbers or lie outside 22050 to 384000 Hz are refused (false).
+  bool setSampleRate(float rate);
+  float sampleRate() const { return engineSampleRate; }
+  // Allocates the render scratch; a size of 0, negative or absurd leaves none.
+  void setBlockSize(int frames);
+  int scratchLength() const { return scratchFrames; }
+  // Switch-on: sounding strings released, controllers reset, the loop lines cleared.
+  void resume();
+
+  // Queues messages for the next render; frames past the block play at its end.
+  void queueMidi(const MidiMessage* messages, int count);
+  // Renders frames into left and right (either may be null), written when replacing, else
+  // added to what is there.
+  void render(float* left, float* right, int frames, bool replacing, const Transport& transport,
+              RenderListener& listener);
+
+  // For tests: the engine and the chain as the render loop leaves them.
+  const Engine& engineState() const { return engine; }
+  const Chain& chainState() const { return chain; }
+
+ private:
+  void renderStretch(float* left, float* right, int frames, int blockOffset, int activityReload,
+                     RenderListener& listener);
+  void walkEvents(int horizon, int activityReload, RenderListener& listener);
+
+  ProgramBank* bank = nullptr;
+  int currentProgram = 0;
+  float liveValues[kNumParameters];
+  float engineSampleRate = 44100.0f;
+  float* renderScratch = nullptr;
+  int scratchFrames = 0;
+  float* scratchChannels[2] = {nullptr, nullptr};
+  TickGrid grid{0.0f};
+  float fallbackScratch[2][kFallbackFrames];
+  Engine engine;
+  Chain chain;
+};
+
+}  // namespace vorlak
