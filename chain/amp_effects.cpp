@@ -5,11 +5,10 @@
 
 #include "chain/table_sin.h"
 #include "engine/engine.h"
+#include "engine/tiny_offset.h"
 
 namespace vorlak {
 namespace {
-
-constexpr float kTinyInput = 9.313226e-10f;  // 2^-30
 
 template <bool Stereo>
 void phaser(EffectState& state, const Engine& engine, const Patch& patch, float* left, float* right,
@@ -21,7 +20,7 @@ void phaser(EffectState& state, const Engine& engine, const Patch& patch, float*
   float phase = state.phaserPhase;
   float feedback = state.phaserFeedback;
   for (int i = 0; i < count; ++i) {
-    const float x = left[i] + kTinyInput;
+    const float x = left[i] + kTiny;
     trianglePhaseAdvance(phase, increment);
     const float s = shifter.step(x + feedbackGain * feedback, phase, sineTable);
     feedback = s;
@@ -89,7 +88,7 @@ void ringmod(EffectState& state, const Engine& engine, const Patch& patch, float
   const float steps = patch.fxPar1 * 15.0f + 1.0f;
   const int sixteenths = steps >= 16.0f ? 16 : (steps >= 1.0f ? static_cast<int>(steps) : 1);
   const float ratio = static_cast<float>(sixteenths) / 16.0f;
-  const float frequency = 8.17575f * std::exp(engine.glideNote * 0.057762265f) * ratio;
+  const float frequency = noteFrequency(engine.glideNote) * ratio;
   const float increment = frequency / engine.sampleRate;
   float phase = state.ringPhase;
   for (int i = 0; i < count; ++i) {

@@ -7,11 +7,10 @@
 #include "chain/master_effects.h"
 #include "chain/table_sin.h"
 #include "engine/engine.h"
+#include "engine/tiny_offset.h"
 
 namespace vorlak {
 namespace {
-
-constexpr float kTinyInput = 9.313226e-10f;  // 2^-30
 
 void designBands(BiquadBank& bank, const Patch& patch, float rate) {
   designBiquad(bank.slots[kEqLowBand], BiquadType::LowShelf, patch.eqLow * 20.0f - 10.0f, 500.0f,
@@ -27,10 +26,9 @@ void designBands(BiquadBank& bank, const Patch& patch, float rate) {
 
 // One amplifier pre-stage; the type is fixed for a call, so each gets its own loop.
 template <int Type>
-inline float ampStage(Amplifier& amp, BiquadBank& bank, const AmpSettings& s,
-                      const float* sineTable, float x, float fb) {
-  Biquad* eq = bank.slots;
-  auto equalise = [eq](float in) { return eq[2].step(eq[1].step(eq[0].step(in))); };
+inline float ampStage(Amplifier& amp, Biquad (&eq)[3], const AmpSettings& s, const float* sineTable,
+                      float x, float fb) {
+  auto equalise = [&eq](float in) { return eq[2].step(eq[1].step(eq[0].step(in))); };
   if constexpr (Type == kAmpBandpass) {
     amp.bandStage[0].step(fb + x + 0.001f, s.bandCoefficient, 1.0f);
     const float y1 = softClip(sineTable, amp.bandStage[0].band * s.stageGain);
@@ -38,19 +36,19 @@ inline float ampStage(Amplifier& amp, BiquadBank& bank, const AmpSettings& s,
     const float y2 = softClip(sineTable, amp.bandStage[1].band * s.stageGain);
     amp.bandStage[2].step(y2 + 0.001f, s.bandCoefficient, 1.0f);
     const float y3 = softClip(sineTable, amp.bandStage[2].band * s.stageGain);
-    return equalise(y3 + kTinyInput) * s.compensation * 0.5f * 0.7f * 0.5f;
+    return equalise(y3 + kTiny) * s.compensation * 0.5f * 0.7f * 0.5f;
   } else {
     amp.inputHighpass = 0.995f * amp.inputHighpass + 0.005f * x;
     const float u = x - amp.inputHighpass;
     if constexpr (Type == kAmpDry) {
-      return equalise(u + kTinyInput) * s.compensation * s.drive * 3.0f;
+      return equalise(u + kTiny) * s.compensation * s.drive * 3.0f;
     } else {
       const float a = s.alpha;
       float* tone = amp.toneStage;
       if constexpr (Type == kAmpTube) {
         tone[0] = a * (fb + u) + (1.0f - a) * tone[0];
       } else {
-        const float e = equalise(fb + u + kTinyInput) * s.compensation;
+        const float e = equalise(fb + u + kTiny) * s.compensation;
         tone[0] = (1.0f - a) * tone[0] + a * e;
       }
       const float y1 = softClip(sineTable, tone[0] * s.stageGain);
@@ -59,7 +57,7 @@ inline float ampStage(Amplifier& amp, BiquadBank& bank, const AmpSettings& s,
       tone[2] = a * y2 + (1.0f - a) * tone[2];
       const float y3 = softClip(sineTable, tone[2] * s.stageGain);
       if constexpr (Type == kAmpTube)
-        return equalise(y3 + kTinyInput) * s.compensation * 0.5f * 0.5f * 0.5f;
+        return equalise(y3 + kTiny) * s.compensation * 0.5f * 0.5f * 0.5f;
       else
         return y3 * 0.5f * 0.5f;
     }
@@ -76,10 +74,16 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
   const float* sineTable = engine.sineTable;
   const float drive = engine.feedbackDrive;
   const float excite = Type == kAmpDry ? 0.0f : 0.7f;
-  Amplifier& amp = chain.amplifier;
+  // The filters run on copies, written back once after the loop: as far as the compiler
+  // knows, left and right could point into the chain, so it would otherwise load and store
+  // every state on every frame.
+  Biquad* const slots = chain.biquads.slots;
+  Biquad eq[3] = {slots[kEqLowBand], slots[kEqMidBand], slots[kEqHighBand]};
+  Biquad voicingLow = slots[kVoicingLow];
+  Biquad voicingHigh = slots[kVoicingHigh];
+  Amplifier amp = chain.amplifier;
   Cabinet& cabinet = chain.cabinet;
-  Biquad& voicingLow = chain.biquads.slots[kVoicingLow];
-  Biquad& voicingHigh = chain.biquads.slots[kVoicingHigh];
+  LadderFilter ladder = cabinet.ladder;
   float* ring = engine.feedbackRing;
   uint32_t writePos = chain.feedbackWritePos;
   uint32_t reflectionPos = cabinet.position;
@@ -88,9 +92,9 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
 
   for (int i = 0; i < count; ++i) {
     const float fb = s.feedbackAmount * resonator.band;
-    const float v = ampStage<Type>(amp, chain.biquads, s, sineTable, left[i], fb);
+    const float v = ampStage<Type>(amp, eq, s, sineTable, left[i], fb);
 
-    const float q = cabinet.ladder.stepUnclamped(v, cutoff, cab.resonance) * 0.25f;
+    const float q = ladder.stepUnclamped(v, cutoff, cab.resonance) * 0.25f;
     cabinet.ring[reflectionPos & (kReflectionSize - 1)] = q;
     const float reflected = q + cabinet.ring[(reflectionPos - distance) & (kReflectionSize - 1)];
     ++reflectionPos;
@@ -110,6 +114,13 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
     right[i] = out;
   }
   amp.resonator = resonator;
+  chain.amplifier = amp;
+  slots[kEqLowBand] = eq[0];
+  slots[kEqMidBand] = eq[1];
+  slots[kEqHighBand] = eq[2];
+  slots[kVoicingLow] = voicingLow;
+  slots[kVoicingHigh] = voicingHigh;
+  cabinet.ladder = ladder;
   chain.feedbackWritePos = writePos;
   cabinet.position = reflectionPos;
   chain.outputHighpass = highpass;

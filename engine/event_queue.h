@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-
 namespace vorlak {
 
 enum EventKind : int32_t {

@@ -11,7 +11,7 @@ struct MidiMessage {
   uint8_t status;
   uint8_t data1;
   uint8_t data2;
-  int8_t detune;  // cents by which a host tunes this one note (-64..63); 0 when it cannot
+  int8_t detune = 0;  // cents by which a host tunes this one note (-64..63); 0 when it cannot
 };
 
 }  // namespace vorlak

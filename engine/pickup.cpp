@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/tiny_offset.h"
+
 namespace vorlak {
 
 PickupStage designPickup(int coils, float pickupPos, float pickupTableEntry, float lengthB,

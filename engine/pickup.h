@@ -9,8 +9,6 @@
 
 namespace vorlak {
 
-constexpr float kTiny = 9.313226e-10f;  // 2^-30, keeps the filters out of denormals
-
 struct PickupStage {
   uint32_t distance1;
   uint32_t distance2;

@@ -7,6 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/pickup.h"
+#include "engine/tiny_offset.h"
 
 namespace vorlak {
 namespace {
@@ -246,9 +247,9 @@ PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voi
   }
 
   glideStepUpdate(engine, patch, voice);
-  const float period = 2.0f * engine.sampleRate /
-                       (8.17575f * std::exp(engine.glideNote * 0.057762265f)) / engine.fretBend /
-                       (engine.glissando * 0.1224f + 1.0f) * engine.tables.cents()[voice.detune];
+  const float period = 2.0f * engine.sampleRate / noteFrequency(engine.glideNote) /
+                       engine.fretBend / (engine.glissando * 0.1224f + 1.0f) *
+                       engine.tables.cents()[voice.detune];
   c.lengthA = limitLength(period * 0.99920064f);
   c.lengthB = limitLength(period * 1.0008f);
 

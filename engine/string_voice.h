@@ -10,7 +10,13 @@ constexpr int kVoiceCount = 6;
 constexpr int kLineSize = 32768;
 constexpr uint32_t kLineMask = kLineSize - 1;
 
-enum EnvState : uint8_t { kEnvOff = 0, kEnvRelease = 1, kEnvSilent = 2, kEnvDecay = 3, kEnvAttack = 4 };
+enum EnvState : uint8_t {
+  kEnvOff = 0,
+  kEnvRelease = 1,
+  kEnvSilent = 2,
+  kEnvDecay = 3,
+  kEnvAttack = 4
+};
 
 struct StringVoice {
   int8_t excitationIndex;
