@@ -115,8 +115,7 @@ void fuzzBox(const Patch& patch, float* left, float* right, int count) {
   }
 }
 
-void harmonizer(EffectState& state, const Engine& engine, const Patch& patch, float* left,
-                float* right, int count) {
+void harmonizer(EffectState& state, const Patch& patch, float* left, float* right, int count) {
   const float weight = patch.fxPar1;
   const float level = patch.fxPar2;
   LadderFilter ladder = state.subLadder;
@@ -238,7 +237,7 @@ void runAmpEffect(int fx, EffectState& state, Engine& engine, const Patch& patch
       fuzzBox(patch, left, right, count);
       break;
     case kFxAmpHarmonizer:
-      harmonizer(state, engine, patch, left, right, count);
+      harmonizer(state, patch, left, right, count);
       break;
     case kFxAmpTalkbox:
       talkbox(state, engine, patch, left, right, count);
