@@ -136,12 +136,6 @@ TEST_F(ValidatorStrings, TextsOfEveryProgramAndParameterFitTheirFields) {
   expectHealthy();
 }
 
-TEST_F(ValidatorStrings, NamesAreTheDocumentedOnes) {
-  EXPECT_EQ(plugin->probeText(effGetEffectName).text, "Vorlak");
-  EXPECT_EQ(plugin->probeText(effGetVendorString).text, "Kivo");
-  EXPECT_EQ(plugin->probeText(effGetProductString).text, "Vorlak");
-}
-
 const float kStrangeValues[] = {-1.0f,
                                 1e-40f,
                                 -1e-40f,
