@@ -94,20 +94,17 @@ void callDispatcher(FuzzedDataProvider& in) {
       // A short list; the event fuzzer covers lists in depth.
       const int count = in.ConsumeIntegralInRange(0, 4);
       std::vector<VstMidiEvent> storage(static_cast<size_t>(count));
-      std::vector<char> header(sizeof(VstEvents) + sizeof(VstEvent*) * static_cast<size_t>(count));
-      auto* events = reinterpret_cast<VstEvents*>(header.data());
-      events->numEvents = count;
-      auto** list = reinterpret_cast<VstEvent**>(header.data() + offsetof(VstEvents, events));
-      for (int i = 0; i < count; ++i) {
-        VstMidiEvent& event = storage[static_cast<size_t>(i)];
+      std::vector<VstEvent*> pointers;
+      for (VstMidiEvent& event : storage) {
         event.type = in.ConsumeBool() ? kVstMidiType : in.ConsumeIntegral<VstInt32>();
         event.byteSize = sizeof event;
         event.deltaFrames = static_cast<VstInt32>(pickValue(in));
         for (char& byte : event.midiData) byte = static_cast<char>(in.ConsumeIntegral<uint8_t>());
         event.detune = static_cast<char>(in.ConsumeIntegral<uint8_t>());
-        list[i] = reinterpret_cast<VstEvent*>(&event);
+        pointers.push_back(reinterpret_cast<VstEvent*>(&event));
       }
-      dispatch(e, opcode, index, value, events, opt);
+      records::EventList list;
+      dispatch(e, opcode, index, value, list.build(pointers), opt);
       return;
     }
     default:
@@ -131,15 +128,10 @@ void callDispatcher(FuzzedDataProvider& in) {
 }
 
 void render(FuzzedDataProvider& in) {
-  AEffect* e = shared.get();
   const int frames = in.ConsumeIntegralInRange(0, 64);
   std::vector<float> left(static_cast<size_t>(frames)), right(static_cast<size_t>(frames));
   float* outputs[2] = {left.data(), right.data()};
-  e->processReplacing(e, nullptr, outputs, frames);
-  for (int i = 0; i < frames; ++i) {
-    VORLAK_FUZZ_CHECK(std::isfinite(left[static_cast<size_t>(i)]));
-    VORLAK_FUZZ_CHECK(std::isfinite(right[static_cast<size_t>(i)]));
-  }
+  renderChecked(shared.get(), outputs, frames, true);
 }
 
 }  // namespace

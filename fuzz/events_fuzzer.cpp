@@ -13,19 +13,12 @@ namespace {
 
 SharedInstance shared(256);
 
-// The host interface's SysEx record, which the plug-in's own header does not need.
-struct SysexEvent {
-  VstInt32 type, byteSize, deltaFrames, flags, dumpBytes;
-  VstIntPtr reserved1;
-  char* sysexDump;
-  VstIntPtr reserved2;
-};
-
-struct EventList {
+struct FuzzedEvents {
   std::vector<VstMidiEvent> midi;
-  std::vector<SysexEvent> sysexEvents;
+  std::vector<records::VstSysexEvent> sysexEvents;
   std::vector<std::vector<char>> dumps;
-  std::vector<char> header;
+  std::vector<VstEvent*> pointers;
+  records::EventList eventList;
 
   VstEvents* build(FuzzedDataProvider& in) {
     const int count =
@@ -35,10 +28,7 @@ struct EventList {
     sysexEvents.reserve(static_cast<size_t>(count));  // events point into it
     dumps.clear();
     dumps.reserve(static_cast<size_t>(count));
-    header.assign(sizeof(VstEvents) + sizeof(VstEvent*) * static_cast<size_t>(count), 0);
-    auto* events = reinterpret_cast<VstEvents*>(header.data());
-    events->numEvents = count;
-    auto** list = reinterpret_cast<VstEvent**>(header.data() + offsetof(VstEvents, events));
+    pointers.assign(static_cast<size_t>(count), nullptr);
     static constexpr VstInt32 kFrames[] = {0, -1, 31, 32, 511, 512, INT_MAX, INT_MIN};
     for (int i = 0; i < count; ++i) {
       VstMidiEvent& event = midi[static_cast<size_t>(i)];
@@ -53,13 +43,13 @@ struct EventList {
       event.flags = in.ConsumeIntegral<uint8_t>() & 1;
       if (event.type == kVstSysExType) {
         dumps.emplace_back(in.ConsumeIntegralInRange<size_t>(0, 64), '\xf0');
-        SysexEvent& sysex = sysexEvents.emplace_back();
+        records::VstSysexEvent& sysex = sysexEvents.emplace_back();
         sysex.type = kVstSysExType;
         sysex.byteSize = static_cast<VstInt32>(sizeof sysex);
         sysex.deltaFrames = event.deltaFrames;
         sysex.dumpBytes = static_cast<VstInt32>(dumps.back().size());
         sysex.sysexDump = dumps.back().data();
-        list[i] = reinterpret_cast<VstEvent*>(&sysex);
+        pointers[static_cast<size_t>(i)] = reinterpret_cast<VstEvent*>(&sysex);
         continue;
       } else {
         // Mostly channel messages with valid data bytes, sometimes anything at all.
@@ -76,12 +66,12 @@ struct EventList {
         event.noteLength = in.ConsumeIntegral<VstInt32>();
         event.noteOffset = in.ConsumeIntegral<VstInt32>();
       }
-      list[i] = reinterpret_cast<VstEvent*>(&event);
+      pointers[static_cast<size_t>(i)] = reinterpret_cast<VstEvent*>(&event);
     }
     // A host may leave a hole in its list.
     if (count > 0 && in.ConsumeIntegralInRange(0, 31) == 0)
-      list[in.ConsumeIntegralInRange(0, count - 1)] = nullptr;
-    return events;
+      pointers[static_cast<size_t>(in.ConsumeIntegralInRange(0, count - 1))] = nullptr;
+    return eventList.build(pointers);
   }
 };
 
@@ -96,12 +86,7 @@ void render(AEffect* e, FuzzedDataProvider& in, int& budget) {
       right(static_cast<size_t>(frames), fill);
   float* outputs[2] = {left.data(), right.data()};
   if (in.ConsumeIntegralInRange(0, 15) == 0) outputs[in.ConsumeBool() ? 0 : 1] = nullptr;
-  if (replacing)
-    e->processReplacing(e, nullptr, outputs, frames);
-  else
-    e->process(e, nullptr, outputs, frames);
-  for (float* channel : outputs)
-    for (int i = 0; channel && i < frames; ++i) VORLAK_FUZZ_CHECK(std::isfinite(channel[i]));
+  renderChecked(e, outputs, frames, replacing);
 }
 
 }  // namespace
@@ -113,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   shared.beginInput(data, size);
   // Frames rendered per input: enough for notes to sound, few enough for many inputs.
   int budget = 4096;
-  EventList list;
+  FuzzedEvents list;
   for (int step = 0; step < 48 && in.remaining_bytes() > 0; ++step) {
     AEffect* e = shared.get();
     switch (in.ConsumeIntegralInRange(0, 15)) {

@@ -17,6 +17,7 @@
 
 #include "formats/vst2/effect.h"
 #include "instrument/program.h"
+#include "tools/host_records.h"
 
 namespace vorlak::fuzz {
 
@@ -218,6 +219,16 @@ inline VstIntPtr pickValue(FuzzedDataProvider& in) {
     default:
       return in.ConsumeIntegralInRange<VstIntPtr>(0, 127);
   }
+}
+
+// Renders through either entry point; every sample of the channels that exist must be a number.
+inline void renderChecked(AEffect* e, float** outputs, int frames, bool replacing) {
+  if (replacing)
+    e->processReplacing(e, nullptr, outputs, frames);
+  else
+    e->process(e, nullptr, outputs, frames);
+  for (int c = 0; c < 2; ++c)
+    for (int i = 0; outputs[c] && i < frames; ++i) VORLAK_FUZZ_CHECK(std::isfinite(outputs[c][i]));
 }
 
 // Every parameter the host reads back stays inside 0 to 1.

@@ -19,11 +19,6 @@ bool isNumber(const std::string& text) {
                                       [](unsigned char c) { return c >= '0' && c <= '9'; });
 }
 
-struct PlacedEvent {
-  std::int64_t frame;
-  TimedMidi midi;
-};
-
 }  // namespace
 
 bool configurePlugin(host::Plugin& plugin, const RenderOptions& options, std::string* error) {
@@ -77,14 +72,16 @@ void listParameters(host::Plugin& plugin, std::FILE* out) {
 bool renderToWav(host::Plugin& plugin, const MidiSequence& events, const RenderOptions& options,
                  std::string* error) {
   const double rate = options.sampleRate;
-  std::vector<PlacedEvent> placed;
+  std::vector<host::ScheduledMidi> placed;
   placed.reserve(events.size());
+  std::int64_t end = 0;
   for (const TimedMidi& event : events) {
-    placed.push_back({std::llround(event.seconds * rate), event});
+    const std::int64_t frame = std::llround(event.seconds * rate);
+    placed.push_back({frame, event.bytes[0], event.bytes[1], event.bytes[2]});
+    end = std::max(end, frame + 1);
   }
-  std::stable_sort(placed.begin(), placed.end(),
-                   [](const PlacedEvent& a, const PlacedEvent& b) { return a.frame < b.frame; });
-  const std::int64_t end = placed.empty() ? 0 : placed.back().frame + 1;
+  host::MidiSchedule schedule;
+  schedule.add(placed);
   const std::int64_t total = end + std::llround(options.tailSeconds * rate);
 
   WavWriter writer;
@@ -94,14 +91,9 @@ bool renderToWav(host::Plugin& plugin, const MidiSequence& events, const RenderO
   std::vector<float> right(static_cast<std::size_t>(options.blockSize));
   float* outputs[2] = {left.data(), right.data()};
   ProgressBar progress(total, static_cast<double>(total) > kProgressSeconds * rate);
-  std::size_t next = 0;
   for (std::int64_t start = 0; start < total;) {
     const int frames = static_cast<int>(std::min<std::int64_t>(options.blockSize, total - start));
-    for (; next < placed.size() && placed[next].frame < start + frames; ++next) {
-      const unsigned char* bytes = placed[next].midi.bytes;
-      plugin.sendMidi(bytes[0], bytes[1], bytes[2],
-                      static_cast<VstInt32>(placed[next].frame - start));
-    }
+    schedule.queue(plugin, start, frames);
     plugin.render(outputs, frames, true);
     if (!writer.write(left.data(), right.data(), frames, error)) return false;
     start += frames;

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -65,17 +64,8 @@ void record(HostState& state, const AEffect* effect, VstInt32 opcode, VstInt32 i
 
 VstTimeInfo* fillTimeInfo(HostState& state) {
   if (state.timeMode == TimeInfoMode::Null) return nullptr;
-  VstTimeInfo& info = state.timeInfo;
-  info = VstTimeInfo{};
-  info.samplePos = state.samplePos;
-  info.sampleRate = state.sampleRate;
-  info.tempo = state.tempo;
-  info.ppqPos =
-      state.sampleRate > 0.0 ? state.samplePos / state.sampleRate * state.tempo / 60.0 : 0.0;
-  info.timeSigNumerator = 4;
-  info.timeSigDenominator = 4;
-  info.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstTimeSigValid;
-  return &info;
+  state.timeInfo = records::playingTimeInfo(state.samplePos, state.sampleRate, state.tempo);
+  return &state.timeInfo;
 }
 
 std::string loaderError(const char* fallback) {
@@ -346,16 +336,7 @@ TextProbe Plugin::probeText(VstInt32 opcode, VstInt32 index, VstIntPtr value,
 
 void Plugin::sendMidi(unsigned char status, unsigned char data1, unsigned char data2,
                       VstInt32 deltaFrames, signed char detune) {
-  VstMidiEvent event{};
-  event.type = kVstMidiType;
-  event.byteSize = sizeof(VstMidiEvent);
-  event.deltaFrames = deltaFrames;
-  event.flags = kVstMidiEventIsRealtime;
-  event.midiData[0] = static_cast<char>(status);
-  event.midiData[1] = static_cast<char>(data1);
-  event.midiData[2] = static_cast<char>(data2);
-  event.detune = static_cast<char>(detune);
-  sendMidi(event);
+  sendMidi(records::midiEvent(status, data1, data2, deltaFrames, detune));
 }
 
 void Plugin::sendMidi(const VstMidiEvent& event) { pendingMidi_.push_back(event); }
@@ -372,19 +353,7 @@ VstIntPtr Plugin::flushMidi() {
 }
 
 VstIntPtr Plugin::processEvents(const std::vector<VstEvent*>& events) {
-  // VstEvents declares two pointers but really holds numEvents of them.
-  const std::size_t count = std::max<std::size_t>(events.size(), 2);
-  const std::size_t bytes = offsetof(VstEvents, events) + count * sizeof(VstEvent*);
-  if (eventList_.size() < bytes) eventList_.resize(bytes);
-  std::fill(eventList_.begin(), eventList_.end(), std::byte{0});
-  auto* list = reinterpret_cast<VstEvents*>(eventList_.data());
-  list->numEvents = static_cast<VstInt32>(events.size());
-  list->reserved = 0;
-  if (!events.empty()) {
-    std::memcpy(eventList_.data() + offsetof(VstEvents, events), events.data(),
-                events.size() * sizeof(VstEvent*));
-  }
-  return dispatch(effProcessEvents, 0, 0, list);
+  return dispatch(effProcessEvents, 0, 0, eventList_.build(events));
 }
 
 void Plugin::render(VstInt32 frames, bool replacing) {
@@ -396,13 +365,31 @@ void Plugin::render(VstInt32 frames, bool replacing) {
 }
 
 void Plugin::render(float** outputs, VstInt32 frames, bool replacing) {
+  float* inputs[2] = {nullptr, nullptr};
+  render(inputs, outputs, frames, replacing);
+}
+
+void Plugin::render(float** inputs, float** outputs, VstInt32 frames, bool replacing) {
   flushMidi();
   if (effect_ == nullptr) return;
   AEffectProcessProc proc = replacing ? effect_->processReplacing : effect_->process;
   if (proc == nullptr) return;
-  float* inputs[2] = {nullptr, nullptr};
   proc(effect_, inputs, outputs, frames);
   if (frames > 0) host_->samplePos += frames;
+}
+
+void MidiSchedule::add(const std::vector<ScheduledMidi>& events) {
+  events_.insert(events_.end(), events.begin(), events.end());
+  std::stable_sort(
+      events_.begin() + static_cast<std::ptrdiff_t>(next_), events_.end(),
+      [](const ScheduledMidi& a, const ScheduledMidi& b) { return a.frame < b.frame; });
+}
+
+void MidiSchedule::queue(Plugin& plugin, std::int64_t start, VstInt32 frames) {
+  for (; next_ < events_.size() && events_[next_].frame < start + frames; ++next_) {
+    const ScheduledMidi& e = events_[next_];
+    plugin.sendMidi(e.status, e.data1, e.data2, static_cast<VstInt32>(e.frame - start));
+  }
 }
 
 }  // namespace vorlak::host

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formats/vst2/vst2.h"
+#include "tools/host_records.h"
 
 namespace vorlak::host {
 
@@ -169,6 +170,9 @@ class Plugin {
   // Renders into caller buffers; outputs may be null or hold null channels. Pending MIDI
   // is delivered first.
   void render(float** outputs, VstInt32 frames, bool replacing = true);
+  // The same with the input channels a host hands over too: null, null channels or buffers
+  // of any content, all of which an instrument must ignore.
+  void render(float** inputs, float** outputs, VstInt32 frames, bool replacing);
   const std::vector<float>& left() const { return left_; }
   const std::vector<float>& right() const { return right_; }
 
@@ -180,9 +184,33 @@ class Plugin {
   AEffect* effect_ = nullptr;
   std::vector<VstMidiEvent> pendingMidi_;
   std::vector<VstEvent*> eventPointers_;
-  std::vector<std::byte> eventList_;
+  records::EventList eventList_;
   std::vector<float> left_;
   std::vector<float> right_;
+};
+
+// A MIDI message at an absolute frame of a run.
+struct ScheduledMidi {
+  std::int64_t frame;
+  unsigned char status;
+  unsigned char data1;
+  unsigned char data2;
+};
+
+// Messages at absolute frames, handed to an instance block by block at their offsets in the
+// block they fall into.
+class MidiSchedule {
+ public:
+  // Adds messages; those not yet handed over go out in frame order, messages at one frame in
+  // the order they were added.
+  void add(const std::vector<ScheduledMidi>& events);
+  // Queues on the instance the messages due before frame start + frames, at their offsets
+  // from start; a message added too late for its frame gets a negative offset.
+  void queue(Plugin& plugin, std::int64_t start, VstInt32 frames);
+
+ private:
+  std::vector<ScheduledMidi> events_;
+  std::size_t next_ = 0;
 };
 
 // The host callback every instance receives; exposed so tests can hand it to an entry point

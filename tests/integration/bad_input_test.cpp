@@ -210,10 +210,7 @@ Rendered renderPhrase(host::Plugin& plugin, const std::vector<ScheduledMidi>& ev
       EXPECT_TRUE(out.guardsIntact());
       EXPECT_EQ(out.nonFiniteFrames(0) + out.nonFiniteFrames(1), 0);
     }
-    const auto left = out.copy(0);
-    const auto right = out.copy(1);
-    result.left.insert(result.left.end(), left.begin(), left.end());
-    result.right.insert(result.right.end(), right.begin(), right.end());
+    result.append(out);
   });
   return result;
 }
@@ -367,17 +364,6 @@ TEST(BadTempo, AbsurdTempos) {
   expectCleanWithTempo(host::TimeInfoMode::Valid, 1e6);
 }
 
-VstMidiEvent midiEvent(int status, int data1, int data2, VstInt32 deltaFrames) {
-  VstMidiEvent event{};
-  event.type = kVstMidiType;
-  event.byteSize = sizeof(VstMidiEvent);
-  event.deltaFrames = deltaFrames;
-  event.midiData[0] = static_cast<char>(status);
-  event.midiData[1] = static_cast<char>(data1);
-  event.midiData[2] = static_cast<char>(data2);
-  return event;
-}
-
 TEST_F(BadInput, MalformedEventListsAreSurvived) {
   // A list that says it holds fewer than no events.
   alignas(VstEvents) unsigned char raw[sizeof(VstEvents)] = {};
@@ -395,7 +381,7 @@ TEST_F(BadInput, MalformedEventListsAreSurvived) {
   VstEvent unknown{};
   unknown.type = 99;
   unknown.byteSize = -1;
-  VstMidiEvent shortSize = midiEvent(0x90, 60, 100, 0);
+  VstMidiEvent shortSize = records::midiEvent(0x90, 60, 100, 0);
   shortSize.byteSize = 0;
   plugin->processEvents(
       {nullptr, &sysex, nullptr, &unknown, reinterpret_cast<VstEvent*>(&shortSize)});
@@ -410,18 +396,16 @@ TEST_F(BadInput, MalformedMidiBytesAreSurvived) {
   // carry no channel message, running-status data bytes and every kind of message.
   for (int status : {0x90, 0x80, 0xB0, 0xC0, 0xE0, 0xA0, 0xD0, 0xF0, 0xF7, 0xFF, 0x00, 0x7F}) {
     for (int data : {0, 1, 63, 64, 126, 127, 128, 200, 255}) {
-      events.push_back(midiEvent(status, data, data, 0));
-      events.push_back(midiEvent(status | 0x0F, 255 - data, data, 3));
+      events.push_back(records::midiEvent(status, data, data, 0));
+      events.push_back(records::midiEvent(status | 0x0F, 255 - data, data, 3));
     }
   }
   for (int controller : {1, 7, 11, 64, 120, 121, 122, 123, 127}) {
-    events.push_back(midiEvent(0xB0, controller, 127, 5));
+    events.push_back(records::midiEvent(0xB0, controller, 127, 5));
   }
   // Detune is a signed cents byte; the extremes lie outside the tuning table's range.
   for (int detune : {-128, -65, 64, 127}) {
-    VstMidiEvent note = midiEvent(0x90, 60 + detune / 16, 100, 7);
-    note.detune = static_cast<char>(detune);
-    events.push_back(note);
+    events.push_back(records::midiEvent(0x90, 60 + detune / 16, 100, 7, detune));
   }
   for (const VstMidiEvent& event : events) plugin->sendMidi(event);
   renderChecked(*plugin, 16 * kBlock);
@@ -430,8 +414,8 @@ TEST_F(BadInput, MalformedMidiBytesAreSurvived) {
 
 TEST_F(BadInput, EventFramesOutsideTheBlock) {
   for (VstInt32 frame : {-1, -1000, INT_MIN, kBlock, kBlock + 1, 100000, INT_MAX}) {
-    plugin->sendMidi(midiEvent(0x90, 48 + (frame & 7), 100, frame));
-    plugin->sendMidi(midiEvent(0x80, 48 + (frame & 7), 0, frame));
+    plugin->sendMidi(records::midiEvent(0x90, 48 + (frame & 7), 100, frame));
+    plugin->sendMidi(records::midiEvent(0x80, 48 + (frame & 7), 0, frame));
   }
   renderChecked(*plugin, 32 * kBlock);
   expectHealthy();
@@ -439,10 +423,11 @@ TEST_F(BadInput, EventFramesOutsideTheBlock) {
 
 TEST_F(BadInput, MoreEventsThanTheQueueHolds) {
   for (int i = 0; i < 5000; ++i) {
-    plugin->sendMidi(midiEvent(i % 2 == 0 ? 0x90 : 0x80, 30 + i % 60, 100, i % kBlock));
+    plugin->sendMidi(records::midiEvent(i % 2 == 0 ? 0x90 : 0x80, 30 + i % 60, 100, i % kBlock));
   }
   EXPECT_EQ(plugin->flushMidi(), 1);
-  for (int i = 0; i < 3000; ++i) plugin->sendMidi(midiEvent(0xE0, i & 0x7F, i % 128, i % kBlock));
+  for (int i = 0; i < 3000; ++i)
+    plugin->sendMidi(records::midiEvent(0xE0, i & 0x7F, i % 128, i % kBlock));
   renderChecked(*plugin, 64 * kBlock);
   expectHealthy();
 }

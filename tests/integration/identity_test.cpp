@@ -41,21 +41,20 @@ TEST(Identity, RecordDescribesAStereoSynthWithEditor) {
 TEST(Identity, NamesVendorAndIdentify) {
   auto plugin = loadVorlak();
   ASSERT_NE(plugin, nullptr);
-  const host::TextProbe name = plugin->probeText(effGetEffectName);
-  EXPECT_EQ(name.answer, 1);
-  EXPECT_EQ(name.text, "Vorlak");
-  EXPECT_TRUE(name.terminated);
-  EXPECT_LE(name.bytesWritten, 32);
-  const host::TextProbe vendor = plugin->probeText(effGetVendorString);
-  EXPECT_EQ(vendor.answer, 1);
-  EXPECT_EQ(vendor.text, "Kivo");
-  EXPECT_TRUE(vendor.terminated);
-  EXPECT_LE(vendor.bytesWritten, 64);
-  const host::TextProbe product = plugin->probeText(effGetProductString);
-  EXPECT_EQ(product.answer, 1);
-  EXPECT_EQ(product.text, "Vorlak");
-  EXPECT_TRUE(product.terminated);
-  EXPECT_LE(product.bytesWritten, 64);
+  struct Name {
+    VstInt32 opcode;
+    const char* text;
+    int field;
+  };
+  for (const Name& name :
+       {Name{effGetEffectName, "Vorlak", 32}, Name{effGetVendorString, "Kivo", 64},
+        Name{effGetProductString, "Vorlak", 64}}) {
+    const host::TextProbe probe = plugin->probeText(name.opcode);
+    EXPECT_EQ(probe.answer, 1) << "opcode " << name.opcode;
+    EXPECT_EQ(probe.text, name.text);
+    EXPECT_TRUE(probe.terminated) << "opcode " << name.opcode;
+    EXPECT_LE(probe.bytesWritten, name.field) << "opcode " << name.opcode;
+  }
   EXPECT_EQ(plugin->dispatch(effIdentify), vstFourCC('N', 'v', 'E', 'f'));
 }
 

@@ -53,7 +53,12 @@ class GuardedOutput {
  public:
   static constexpr int kGuard = 64;
 
-  explicit GuardedOutput(int frames) : frames_(frames) {
+  explicit GuardedOutput(int frames = 0) { reset(frames); }
+
+  // Channels of `frames` floats again, every sample of them and of the guards a canary; the
+  // storage is kept, so a renderer may reuse one for every block.
+  void reset(int frames) {
+    frames_ = frames;
     for (auto& channel : storage_) {
       channel.assign(static_cast<std::size_t>(frames + 2 * kGuard), canaryFloat());
     }
@@ -96,7 +101,7 @@ class GuardedOutput {
   std::vector<float> copy(int c) const { return {channel(c), channel(c) + frames_}; }
 
  private:
-  int frames_;
+  int frames_ = 0;
   std::vector<float> storage_[2];
   float* pointers_[2];
 };
@@ -111,13 +116,19 @@ inline void expectCleanReplacingRender(const GuardedOutput& out) {
   }
 }
 
-// Renders `frames` frames in blocks of `block` with processReplacing into guarded buffers,
-// checks each block, and returns both channels.
+// Both channels of a run, block after block.
 struct Rendered {
   std::vector<float> left;
   std::vector<float> right;
+
+  void append(const GuardedOutput& out) {
+    left.insert(left.end(), out.channel(0), out.channel(0) + out.frames());
+    right.insert(right.end(), out.channel(1), out.channel(1) + out.frames());
+  }
 };
 
+// Renders `frames` frames in blocks of `block` with processReplacing into guarded buffers,
+// checks each block, and returns both channels.
 inline Rendered renderChecked(host::Plugin& plugin, int frames, int block = kBlock) {
   Rendered result;
   for (int done = 0; done < frames; done += block) {
@@ -125,21 +136,12 @@ inline Rendered renderChecked(host::Plugin& plugin, int frames, int block = kBlo
     GuardedOutput out(n);
     plugin.render(out.outputs(), n, true);
     expectCleanReplacingRender(out);
-    const auto left = out.copy(0);
-    const auto right = out.copy(1);
-    result.left.insert(result.left.end(), left.begin(), left.end());
-    result.right.insert(result.right.end(), right.begin(), right.end());
+    result.append(out);
   }
   return result;
 }
 
-// A MIDI message at an absolute frame of a render.
-struct ScheduledMidi {
-  int frame;
-  unsigned char status;
-  unsigned char data1;
-  unsigned char data2;
-};
+using host::ScheduledMidi;
 
 // A chord and a single note with their releases: enough to sound strings, chain and tail.
 inline std::vector<ScheduledMidi> shortPhrase() {
@@ -154,13 +156,11 @@ inline std::vector<ScheduledMidi> shortPhrase() {
 template <typename Check>
 void renderEvents(host::Plugin& plugin, const std::vector<ScheduledMidi>& events, int frames,
                   int block, Check check) {
-  std::size_t next = 0;
+  host::MidiSchedule schedule;
+  schedule.add(events);
   for (int done = 0; done < frames; done += block) {
     const int n = std::min(block, frames - done);
-    for (; next < events.size() && events[next].frame < done + n; ++next) {
-      plugin.sendMidi(events[next].status, events[next].data1, events[next].data2,
-                      events[next].frame - done);
-    }
+    schedule.queue(plugin, done, n);
     GuardedOutput out(n);
     check(out, done);
   }
@@ -172,10 +172,7 @@ inline Rendered playPhrase(host::Plugin& plugin, int frames = 16384, int block =
   renderEvents(plugin, shortPhrase(), frames, block, [&](GuardedOutput& out, int) {
     plugin.render(out.outputs(), out.frames(), true);
     expectCleanReplacingRender(out);
-    const auto left = out.copy(0);
-    const auto right = out.copy(1);
-    result.left.insert(result.left.end(), left.begin(), left.end());
-    result.right.insert(result.right.end(), right.begin(), right.end());
+    result.append(out);
   });
   return result;
 }

@@ -121,10 +121,7 @@ TEST(RenderPhrase, AccumulatingOntoSilenceEqualsReplacing) {
                  out.fill(0.0f);
                  plugin->render(out.outputs(), out.frames(), false);
                  EXPECT_TRUE(out.guardsIntact());
-                 const auto left = out.copy(0);
-                 const auto right = out.copy(1);
-                 got.left.insert(got.left.end(), left.begin(), left.end());
-                 got.right.insert(got.right.end(), right.begin(), right.end());
+                 got.append(out);
                });
   EXPECT_TRUE(sameSamples(got.left, expected.left));
   EXPECT_TRUE(sameSamples(got.right, expected.right));

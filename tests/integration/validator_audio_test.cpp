@@ -21,7 +21,7 @@ TEST_P(EveryRate, EveryBlockSizeRendersCleanly) {
     const auto program = static_cast<VstIntPtr>((rateIndex * 10 + blockIndex) % 64);
     SCOPED_TRACE(testing::Message()
                  << "rate " << rate << ", block " << block << ", program " << program);
-    auto plugin = startModule(rate, block);
+    auto plugin = startVorlak(rate, block);
     ASSERT_NE(plugin, nullptr);
     plugin->setProgram(program);
     BlockRenderer renderer(*plugin);
@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Validator, EveryRate, ::testing::Range<std::size_t>(0, 
 
 // The host changes the rate without switching the instance off, with notes sounding.
 TEST(ValidatorAudio, RateChangesWhileSwitchedOn) {
-  auto plugin = startModule(44100.0f, 256);
+  auto plugin = startVorlak(44100.0f, 256);
   ASSERT_NE(plugin, nullptr);
   plugin->setProgram(9);
   BlockRenderer renderer(*plugin);
@@ -64,7 +64,7 @@ TEST(ValidatorAudio, RateChangesWhileSwitchedOn) {
 TEST(ValidatorAudio, BlocksLargerThanAnnounced) {
   for (int announced : {1, 16, 64, 512}) {
     SCOPED_TRACE(announced);
-    auto plugin = startModule(48000.0f, announced);
+    auto plugin = startVorlak(48000.0f, announced);
     ASSERT_NE(plugin, nullptr);
     plugin->setProgram(42);
     BlockRenderer renderer(*plugin);
@@ -88,11 +88,10 @@ class EveryProgram : public ::testing::TestWithParam<int> {};
 constexpr int kProgramsPerGroup = 8;
 
 TEST_P(EveryProgram, PlaysAPhraseAndFallsSilent) {
-  constexpr float kRate = 44100.0f;
   std::mt19937 random(static_cast<unsigned>(GetParam()) + 100u);
   for (int program = GetParam() * kProgramsPerGroup; program < (GetParam() + 1) * kProgramsPerGroup;
        ++program) {
-    auto plugin = startModule(kRate, 512);
+    auto plugin = startVorlak(kRate, 512);
     ASSERT_NE(plugin, nullptr);
     plugin->setProgram(program);
     SCOPED_TRACE(testing::Message() << "program " << program << " " << plugin->programName());
@@ -117,10 +116,9 @@ INSTANTIATE_TEST_SUITE_P(Validator, EveryProgram, ::testing::Range(0, 64 / kProg
 
 // The latched programs also fall silent when the host switches the latch off instead.
 TEST(ValidatorAudio, LatchedProgramsFallSilentWhenTheLatchIsSwitchedOff) {
-  constexpr float kRate = 44100.0f;
   int latched = 0;
   for (int program = 0; program < 64; ++program) {
-    auto plugin = startModule(kRate, 256);
+    auto plugin = startVorlak(kRate, 256);
     ASSERT_NE(plugin, nullptr);
     plugin->setProgram(program);
     if (!latchedProgram(*plugin)) continue;

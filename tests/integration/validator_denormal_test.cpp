@@ -4,18 +4,18 @@
 // denormals-are-zero bits cleared before every call: no subnormal sample may come out, the
 // host's mode must be back after each call, and the silence must not cost more than the chord.
 #include <algorithm>
+#include <cstdint>
 
 #include "tests/integration/validator_support.h"
 
 namespace vorlak::test {
 namespace {
 
-constexpr float kRate = 44100.0f;
 constexpr int kBlock = 128;
 constexpr double kChordSeconds = 0.5;
 constexpr double kSilenceSeconds = 10.0;
 
-long median(std::vector<long> values) {
+std::int64_t median(std::vector<std::int64_t> values) {
   if (values.empty()) return 0;
   const auto middle = values.begin() + static_cast<long>(values.size() / 2);
   std::nth_element(values.begin(), middle, values.end());
@@ -25,13 +25,13 @@ long median(std::vector<long> values) {
 struct Take {
   SampleCensus census;
   long modeLeftChanged = 0;
-  std::vector<long> chordNanos;
-  std::vector<long> silenceNanos;  // from half a second after the release
+  std::vector<std::int64_t> chordNanos;
+  std::vector<std::int64_t> silenceNanos;  // from half a second after the release
 };
 
 Take playChordAndSilence(int program) {
   Take run;
-  auto plugin = startModule(kRate, kBlock);
+  auto plugin = startVorlak(kRate, kBlock);
   EXPECT_NE(plugin, nullptr);
   if (!plugin) return run;
   plugin->setProgram(program);
@@ -72,9 +72,9 @@ TEST_P(Denormals, SilenceAfterAFortissimoChordStaysNormalAndCheap) {
     // subnormals would be far slower than the chord. Timing on a shared machine is noisy, so
     // a run that looks slow is measured again before it counts.
     bool fast = false;
-    long chord = 0;
-    long silence = 0;
-    long slowestSecond = 0;
+    std::int64_t chord = 0;
+    std::int64_t silence = 0;
+    std::int64_t slowestSecond = 0;
     for (int attempt = 0; attempt < 3 && !fast; ++attempt) {
       if (attempt > 0) run = playChordAndSilence(program);
       chord = median(run.chordNanos);
@@ -82,11 +82,13 @@ TEST_P(Denormals, SilenceAfterAFortissimoChordStaysNormalAndCheap) {
       slowestSecond = 0;
       const std::size_t perSecond = static_cast<std::size_t>(kRate) / kBlock;
       for (std::size_t from = 0; from + perSecond <= run.silenceNanos.size(); from += perSecond) {
-        std::vector<long> second(run.silenceNanos.begin() + static_cast<long>(from),
-                                 run.silenceNanos.begin() + static_cast<long>(from + perSecond));
+        std::vector<std::int64_t> second(
+            run.silenceNanos.begin() + static_cast<long>(from),
+            run.silenceNanos.begin() + static_cast<long>(from + perSecond));
         slowestSecond = std::max(slowestSecond, median(second));
       }
-      fast = silence <= 2 * std::max(chord, 1L) && slowestSecond <= 2 * std::max(silence, 1L);
+      fast = silence <= 2 * std::max<std::int64_t>(chord, 1) &&
+             slowestSecond <= 2 * std::max<std::int64_t>(silence, 1);
     }
     EXPECT_TRUE(fast) << "median block: " << chord << " ns during the chord, " << silence
                       << " ns in the silence, " << slowestSecond

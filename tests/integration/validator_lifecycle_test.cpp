@@ -11,12 +11,9 @@
 namespace vorlak::test {
 namespace {
 
-constexpr float kRate = 44100.0f;
-constexpr int kBlock = 512;
-
 // A phrase with every event on a block boundary, so that even an instance that was never told
 // its block size places them where a well set-up one does.
-std::vector<TimedEvent> alignedPhrase() {
+std::vector<ScheduledMidi> alignedPhrase() {
   return {{0, 0x90, 40, 100},           {0, 0x90, 47, 90},          {kBlock, 0x90, 52, 110},
           {20 * kBlock, 0x90, 64, 120}, {30 * kBlock, 0x80, 40, 0}, {30 * kBlock, 0x80, 47, 0},
           {30 * kBlock, 0x80, 52, 0},   {40 * kBlock, 0x80, 64, 0}};
@@ -24,18 +21,7 @@ std::vector<TimedEvent> alignedPhrase() {
 
 constexpr long kPhraseFrames = 48 * kBlock;
 
-struct Take {
-  std::vector<float> left;
-  std::vector<float> right;
-};
-
-float peak(const std::vector<float>& samples) {
-  float value = 0.0f;
-  for (float s : samples) value = std::max(value, std::fabs(s));
-  return value;
-}
-
-Take play(host::Plugin& plugin, Entry entry = Entry::Replacing) {
+Rendered play(host::Plugin& plugin, Entry entry = Entry::Replacing) {
   BlockRenderer renderer(plugin, true);
   renderer.schedule(alignedPhrase());
   renderer.until(kPhraseFrames, kBlock, entry);
@@ -46,23 +32,23 @@ Take play(host::Plugin& plugin, Entry entry = Entry::Replacing) {
 // Program 9 has no latch and a plain tube sound; program 0's latch would mask releases.
 constexpr VstIntPtr kProgram = 9;
 
-const Take& reference() {
-  static const Take take = [] {
-    auto plugin = startModule(kRate, kBlock);
+const Rendered& reference() {
+  static const Rendered take = [] {
+    auto plugin = startVorlak();
     plugin->setProgram(kProgram);
     return play(*plugin);
   }();
   return take;
 }
 
-void expectReference(const Take& take) {
+void expectReference(const Rendered& take) {
   EXPECT_GT(peak(take.left), 0.01f) << "the phrase did not sound";
-  EXPECT_TRUE(sameSamplesAs(take.left, reference().left));
-  EXPECT_TRUE(sameSamplesAs(take.right, reference().right));
+  EXPECT_TRUE(sameSamples(take.left, reference().left));
+  EXPECT_TRUE(sameSamples(take.right, reference().right));
 }
 
 TEST(ValidatorLifecycle, RateAndBlockSizeBeforeOpen) {
-  auto plugin = loadModule();
+  auto plugin = loadVorlak();
   ASSERT_NE(plugin, nullptr);
   plugin->setSampleRate(kRate);
   plugin->setBlockSize(kBlock);
@@ -73,7 +59,7 @@ TEST(ValidatorLifecycle, RateAndBlockSizeBeforeOpen) {
 }
 
 TEST(ValidatorLifecycle, ProgramChosenBeforeOpen) {
-  auto plugin = loadModule();
+  auto plugin = loadVorlak();
   ASSERT_NE(plugin, nullptr);
   plugin->setProgram(kProgram);
   plugin->start(kRate, kBlock);
@@ -81,7 +67,7 @@ TEST(ValidatorLifecycle, ProgramChosenBeforeOpen) {
 }
 
 TEST(ValidatorLifecycle, NeverOpened) {
-  auto plugin = loadModule();
+  auto plugin = loadVorlak();
   ASSERT_NE(plugin, nullptr);
   plugin->setSampleRate(kRate);
   plugin->setBlockSize(kBlock);
@@ -91,7 +77,7 @@ TEST(ValidatorLifecycle, NeverOpened) {
 }
 
 TEST(ValidatorLifecycle, NeverSwitchedOn) {
-  auto plugin = loadModule();
+  auto plugin = loadVorlak();
   ASSERT_NE(plugin, nullptr);
   plugin->open();
   plugin->setSampleRate(kRate);
@@ -103,11 +89,11 @@ TEST(ValidatorLifecycle, NeverSwitchedOn) {
 
 TEST(ValidatorLifecycle, BlocksBeforeAnyRateOrBlockSize) {
   for (Entry entry : {Entry::Replacing, Entry::Accumulating}) {
-    auto plugin = loadModule();
+    auto plugin = loadVorlak();
     ASSERT_NE(plugin, nullptr);
     plugin->open();
     plugin->setProgram(kProgram);
-    const Take take = play(*plugin, entry);
+    const Rendered take = play(*plugin, entry);
     // 44.1 kHz is the rate an instance starts with.
     if (entry == Entry::Replacing) {
       expectReference(take);
@@ -118,7 +104,7 @@ TEST(ValidatorLifecycle, BlocksBeforeAnyRateOrBlockSize) {
 }
 
 TEST(ValidatorLifecycle, SwitchedOffAndOnAHundredTimes) {
-  auto plugin = startModule(kRate, kBlock);
+  auto plugin = startVorlak();
   ASSERT_NE(plugin, nullptr);
   plugin->setProgram(kProgram);
   plugin->host().clearCalls();
@@ -238,7 +224,7 @@ TEST(ValidatorLifecycle, SixteenInstancesAtOnce) {
   std::vector<std::unique_ptr<host::Plugin>> plugins;
   std::vector<std::unique_ptr<BlockRenderer>> renderers;
   for (int i = 0; i < kInstances; ++i) {
-    plugins.push_back(startModule(kRate, kBlock));
+    plugins.push_back(startVorlak());
     ASSERT_NE(plugins.back(), nullptr);
     plugins.back()->setProgram(i * 4 + 1);
     renderers.push_back(std::make_unique<BlockRenderer>(*plugins.back(), true));
@@ -249,7 +235,7 @@ TEST(ValidatorLifecycle, SixteenInstancesAtOnce) {
   }
   for (int i = 0; i < kInstances; ++i) {
     SCOPED_TRACE(testing::Message() << "instance " << i);
-    auto alone = startModule(kRate, kBlock);
+    auto alone = startVorlak();
     ASSERT_NE(alone, nullptr);
     alone->setProgram(i * 4 + 1);
     BlockRenderer expected(*alone, true);
@@ -257,8 +243,8 @@ TEST(ValidatorLifecycle, SixteenInstancesAtOnce) {
     expected.until(kPhraseFrames, kBlock);
     EXPECT_TRUE(renderers[static_cast<std::size_t>(i)]->clean());
     EXPECT_GT(renderers[static_cast<std::size_t>(i)]->census().peak, 0.01f);
-    EXPECT_TRUE(sameSamplesAs(renderers[static_cast<std::size_t>(i)]->left(), expected.left()));
-    EXPECT_TRUE(sameSamplesAs(renderers[static_cast<std::size_t>(i)]->right(), expected.right()));
+    EXPECT_TRUE(sameSamples(renderers[static_cast<std::size_t>(i)]->left(), expected.left()));
+    EXPECT_TRUE(sameSamples(renderers[static_cast<std::size_t>(i)]->right(), expected.right()));
   }
 }
 

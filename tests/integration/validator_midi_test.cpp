@@ -11,7 +11,6 @@
 namespace vorlak::test {
 namespace {
 
-constexpr float kRate = 44100.0f;
 constexpr int kBlock = 256;
 
 // Power chords with the latch, automatic chords, strumming into a delay, the gliding solo,
@@ -21,7 +20,7 @@ const int kPrograms[] = {0, 12, 34, 46, 53, 59, 28};
 class Midi : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    plugin = startModule(kRate, kBlock);
+    plugin = startVorlak(kRate, kBlock);
     ASSERT_NE(plugin, nullptr);
     plugin->setProgram(GetParam());
     renderer = std::make_unique<BlockRenderer>(*plugin, true);
@@ -29,9 +28,9 @@ class Midi : public ::testing::TestWithParam<int> {
 
   // Releases what is still held at the next block, renders five seconds and a little more and
   // checks the whole run.
-  void expectCleanAndSilentAfter(const std::vector<TimedEvent>& releases = {}) {
+  void expectCleanAndSilentAfter(const std::vector<ScheduledMidi>& releases = {}) {
     const long released = renderer->position();
-    for (TimedEvent e : releases) {
+    for (ScheduledMidi e : releases) {
       e.frame = released;
       renderer->schedule({e});
     }
@@ -105,7 +104,7 @@ TEST_P(Midi, FiveHundredTwelveEventsInOneBlock) {
 TEST_P(Midi, EveryChannelAndEveryNote) {
   constexpr int kSpacing = 256;
   constexpr int kHeld = 3 * kSpacing;
-  std::vector<TimedEvent> events;
+  std::vector<ScheduledMidi> events;
   for (int channel = 0; channel < 16; ++channel) {
     for (int k = 0; k < 128; ++k) {
       const auto note = static_cast<unsigned char>((k + 48) % 128);
@@ -123,7 +122,7 @@ TEST_P(Midi, EveryChannelAndEveryNote) {
 
 // A note-on with velocity 0 is a note-off: both renders are the same sample for sample.
 TEST_P(Midi, VelocityZeroNoteOnReleasesLikeANoteOff) {
-  auto reference = startModule(kRate, kBlock);
+  auto reference = startVorlak(kRate, kBlock);
   ASSERT_NE(reference, nullptr);
   reference->setProgram(GetParam());
   BlockRenderer expected(*reference, true);
@@ -136,8 +135,8 @@ TEST_P(Midi, VelocityZeroNoteOnReleasesLikeANoteOff) {
   }
   renderer->until(end, kBlock);
   expected.until(end, kBlock);
-  EXPECT_TRUE(sameSamplesAs(renderer->left(), expected.left()));
-  EXPECT_TRUE(sameSamplesAs(renderer->right(), expected.right()));
+  EXPECT_TRUE(sameSamples(renderer->left(), expected.left()));
+  EXPECT_TRUE(sameSamples(renderer->right(), expected.right()));
   expectCleanAndSilentAfter();
 }
 
@@ -186,37 +185,38 @@ TEST_P(Midi, BenderAndModulationWheelAtTheirExtremes) {
 // System messages and system-exclusive records change nothing: the same notes render
 // identically with and without them in the lists.
 TEST_P(Midi, SystemAndSystemExclusiveEventsAreIgnored) {
-  auto reference = startModule(kRate, kBlock);
+  auto reference = startVorlak(kRate, kBlock);
   ASSERT_NE(reference, nullptr);
   reference->setProgram(GetParam());
   BlockRenderer expected(*reference, true);
 
   char dump[] = {'\xF0', 0x7E, 0x7F, 0x09, 0x01, '\xF7'};
-  std::vector<VstMidiSysexEvent> sysex(4);
+  std::vector<records::VstSysexEvent> sysex(4);
   for (std::size_t i = 0; i < sysex.size(); ++i) {
-    sysex[i] = VstMidiSysexEvent{kVstSysExType,
-                                 static_cast<VstInt32>(sizeof(VstMidiSysexEvent)),
-                                 static_cast<VstInt32>(i * 60),
-                                 0,
-                                 sizeof dump,
-                                 0,
-                                 dump,
-                                 0};
+    sysex[i] = records::VstSysexEvent{kVstSysExType,
+                                      static_cast<VstInt32>(sizeof(records::VstSysexEvent)),
+                                      static_cast<VstInt32>(i * 60),
+                                      0,
+                                      sizeof dump,
+                                      0,
+                                      dump,
+                                      0};
   }
   sysex[3].dumpBytes = 0;
   sysex[3].sysexDump = nullptr;
   std::vector<VstMidiEvent> system;
   for (int status : {0xF8, 0xFA, 0xFC, 0xFE, 0xFF, 0xF1, 0xF3, 0xF6, 0xF7}) {
-    system.push_back(midiEvent(status, 0x10, 0x20, static_cast<VstInt32>(system.size() * 20)));
+    system.push_back(
+        records::midiEvent(status, 0x10, 0x20, static_cast<VstInt32>(system.size() * 20)));
   }
-  system.push_back(midiEvent(0xF2, 0x7F, 0x7F, 3));
-  system.push_back(midiEvent(0xF0, 0x7E, 0x7F, 4));
+  system.push_back(records::midiEvent(0xF2, 0x7F, 0x7F, 3));
+  system.push_back(records::midiEvent(0xF0, 0x7E, 0x7F, 4));
 
   for (int round = 0; round < 12; ++round) {
     const auto note = static_cast<unsigned char>(40 + 3 * round);
-    std::vector<VstMidiEvent> notes = {midiEvent(0x90, note, 100, 17),
-                                       midiEvent(0x80, note - 3, 0, 120),
-                                       midiEvent(0xB0, 1, 8 * round, 200)};
+    std::vector<VstMidiEvent> notes = {records::midiEvent(0x90, note, 100, 17),
+                                       records::midiEvent(0x80, note - 3, 0, 120),
+                                       records::midiEvent(0xB0, 1, 8 * round, 200)};
     std::vector<VstEvent*> mixed;
     std::vector<VstEvent*> plain;
     for (std::size_t i = 0; i < notes.size(); ++i) {
@@ -233,9 +233,9 @@ TEST_P(Midi, SystemAndSystemExclusiveEventsAreIgnored) {
     renderer->block(kBlock);
     expected.block(kBlock);
   }
-  EXPECT_TRUE(sameSamplesAs(renderer->left(), expected.left()));
-  EXPECT_TRUE(sameSamplesAs(renderer->right(), expected.right()));
-  std::vector<TimedEvent> releases;
+  EXPECT_TRUE(sameSamples(renderer->left(), expected.left()));
+  EXPECT_TRUE(sameSamples(renderer->right(), expected.right()));
+  std::vector<ScheduledMidi> releases;
   for (int round = 0; round < 12; ++round) {
     releases.push_back({0, 0x80, static_cast<unsigned char>(40 + 3 * round), 0});
   }
@@ -258,7 +258,7 @@ TEST_P(Midi, EventsOutOfOrderWithinAList) {
       } else if (presses[static_cast<std::size_t>(note)] > 0) {
         --presses[static_cast<std::size_t>(note)];
       }
-      events.push_back(midiEvent(on ? 0x90 : 0x80, note, 90, frame));
+      events.push_back(records::midiEvent(on ? 0x90 : 0x80, note, 90, frame));
     }
     std::sort(events.begin(), events.end(), [](const VstMidiEvent& a, const VstMidiEvent& b) {
       return a.deltaFrames > b.deltaFrames;
@@ -267,7 +267,7 @@ TEST_P(Midi, EventsOutOfOrderWithinAList) {
     renderer->block(kBlock);
     renderer->until(renderer->position() + framesOf(0.05, kRate), kBlock);
   }
-  std::vector<TimedEvent> releases;
+  std::vector<ScheduledMidi> releases;
   for (int note = 0; note < 128; ++note) {
     for (int i = 0; i < presses[static_cast<std::size_t>(note)]; ++i) {
       releases.push_back({0, 0x80, static_cast<unsigned char>(note), 0});

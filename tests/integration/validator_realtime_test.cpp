@@ -25,7 +25,6 @@
 #include <thread>
 
 #include "tests/integration/validator_realtime_workload.h"
-#include "tools/vst_host.h"
 
 namespace {
 
@@ -300,16 +299,6 @@ void watchedSetParameter(AEffect* e, VstInt32 index, float value) {
 const AudioThreadCalls kWatchedCalls = {watchedProcess, watchedProcessReplacing, watchedDispatch,
                                         watchedSetParameter};
 
-std::unique_ptr<host::Plugin> loadForAudioThread() {
-  std::string error;
-  host::LoadOptions options;
-  options.callback = &realtimeHostCallback;
-  auto plugin = host::Plugin::load(VORLAK_MODULE_PATH, &error, options);
-  EXPECT_NE(plugin, nullptr) << error;
-  if (plugin) plugin->start(44100.0f, kWorkloadBlock);
-  return plugin;
-}
-
 std::string counts() {
   const char* first = gFirst.load();
   return std::to_string(gAllocations.load()) + " allocations, " + std::to_string(gLocks.load()) +
@@ -320,8 +309,9 @@ std::string counts() {
 // The counters must see what they watch, including calls made from inside the module, or a
 // count of zero would prove nothing.
 TEST(ValidatorRealtime, CountersSeeWhatTheyWatch) {
-  auto plugin = loadForAudioThread();
-  ASSERT_NE(plugin, nullptr);
+  std::string error;
+  auto plugin = loadForAudioThread(VORLAK_MODULE_PATH, &error);
+  ASSERT_NE(plugin, nullptr) << error;
   resetCounts();
   std::thread audio([&] {
     void* (*volatile allocate)(size_t) = &malloc;
@@ -352,8 +342,9 @@ TEST(ValidatorRealtime, CountersSeeWhatTheyWatch) {
 // program changes, parameters set to ordinary and strange values, both entry points, blocks of
 // 0 to four times the announced size, missing channels.
 TEST(ValidatorRealtime, AudioThreadEntryPointsAllocateLockAndCallNothing) {
-  auto plugin = loadForAudioThread();
-  ASSERT_NE(plugin, nullptr);
+  std::string error;
+  auto plugin = loadForAudioThread(VORLAK_MODULE_PATH, &error);
+  ASSERT_NE(plugin, nullptr) << error;
   AudioThreadWorkload workload;
   long calls = 0;
   resetCounts();

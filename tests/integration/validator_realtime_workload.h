@@ -10,8 +10,12 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <string>
 
 #include "formats/vst2/vst2.h"
+#include "tools/host_records.h"
+#include "tools/vst_host.h"
 
 namespace vorlak::test {
 
@@ -26,21 +30,24 @@ struct AudioThreadCalls {
 // a record prepared in advance, and nothing else.
 inline VstIntPtr realtimeHostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*,
                                       float) {
-  static VstTimeInfo time = [] {
-    VstTimeInfo info{};
-    info.sampleRate = 44100.0;
-    info.tempo = 120.0;
-    info.timeSigNumerator = 4;
-    info.timeSigDenominator = 4;
-    info.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstTimeSigValid;
-    return info;
-  }();
+  static VstTimeInfo time = records::playingTimeInfo(0.0, 44100.0, 120.0);
   if (opcode == audioMasterVersion) return 2400;
   if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&time);
   return 0;
 }
 
 constexpr int kWorkloadBlock = 256;
+
+// An instance answered by the real-time callback and set up for the workload; null with the
+// loader's error when the module cannot be loaded.
+inline std::unique_ptr<host::Plugin> loadForAudioThread(const std::string& path,
+                                                        std::string* error) {
+  host::LoadOptions options;
+  options.callback = &realtimeHostCallback;
+  auto plugin = host::Plugin::load(path, error, options);
+  if (plugin) plugin->start(44100.0f, kWorkloadBlock);
+  return plugin;
+}
 
 class AudioThreadWorkload {
  public:
@@ -64,7 +71,7 @@ class AudioThreadWorkload {
       ++made;
       for (int block = 0; block < 6; ++block) {
         fillEvents(static_cast<int>(program), block);
-        calls.dispatch(effect, effProcessEvents, 0, 0, &list_, 0.0f);
+        calls.dispatch(effect, effProcessEvents, 0, 0, list_.events(), 0.0f);
         ++made;
         for (int k = 0; k < 3; ++k) {
           const auto index = static_cast<VstInt32>((block * 5 + k + program) % 28);
@@ -100,52 +107,31 @@ class AudioThreadWorkload {
   }
 
  private:
-  void add(int status, int data1, int data2, int frame) {
-    VstMidiEvent& event = events_[static_cast<std::size_t>(list_.numEvents)];
-    event = VstMidiEvent{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(VstMidiEvent);
-    event.deltaFrames = frame;
-    event.midiData[0] = static_cast<char>(status);
-    event.midiData[1] = static_cast<char>(data1);
-    event.midiData[2] = static_cast<char>(data2);
-    list_.events[list_.numEvents] = reinterpret_cast<VstEvent*>(&event);
-    ++list_.numEvents;
-  }
-
   // Notes, their releases, the wheels, the pedal, the all-off controllers, a MIDI program
   // change and a system-exclusive record.
   void fillEvents(int program, int block) {
-    list_.numEvents = 0;
+    list_.clear();
     const int note = 40 + (program * 5 + block * 7) % 30;
-    add(0x90, note, 110, 0);
-    add(0x90, note + 7, 90, 3);
-    add(0x90, note + 12, 100, 40);
-    add(0x80, note - 7, 0, 60);
-    add(0xE0, block * 20, block * 20, 80);
-    add(0xB0, 1, block * 25, 90);
-    add(0xB0, 64, block % 2 ? 0 : 127, 100);
-    add(0xB0, 7, 100 + block, 110);
-    if (block == 4) add(0xB0, 123, 0, 120);
-    if (block == 5) add(0xB0, 120, 0, 0);
-    if (block == 2) add(0xB0, 121, 0, 130);
-    if (block == 1) add(0xC0, program, 0, 150);
+    list_.addMidi(0x90, note, 110, 0);
+    list_.addMidi(0x90, note + 7, 90, 3);
+    list_.addMidi(0x90, note + 12, 100, 40);
+    list_.addMidi(0x80, note - 7, 0, 60);
+    list_.addMidi(0xE0, block * 20, block * 20, 80);
+    list_.addMidi(0xB0, 1, block * 25, 90);
+    list_.addMidi(0xB0, 64, block % 2 ? 0 : 127, 100);
+    list_.addMidi(0xB0, 7, 100 + block, 110);
+    if (block == 4) list_.addMidi(0xB0, 123, 0, 120);
+    if (block == 5) list_.addMidi(0xB0, 120, 0, 0);
+    if (block == 2) list_.addMidi(0xB0, 121, 0, 130);
+    if (block == 1) list_.addMidi(0xC0, program, 0, 150);
     sysex_ = VstEvent{};
     sysex_.type = kVstSysExType;
     sysex_.byteSize = sizeof(VstEvent);
-    list_.events[list_.numEvents++] = &sysex_;
+    list_.add(&sysex_);
   }
 
-  struct EventList {
-    VstInt32 numEvents = 0;
-    VstIntPtr reserved = 0;
-    VstEvent* events[kMaxEvents] = {};
-  };
-  static_assert(offsetof(EventList, events) == offsetof(VstEvents, events));
-
-  std::array<VstMidiEvent, kMaxEvents> events_{};
   VstEvent sysex_{};
-  EventList list_;
+  records::FixedEventList<kMaxEvents> list_;
   std::array<float, 4 * kWorkloadBlock> left_{};
   std::array<float, 4 * kWorkloadBlock> right_{};
 };

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "tests/integration/validator_realtime_workload.h"
-#include "tools/vst_host.h"
 
 namespace {
 
@@ -43,14 +42,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  host::LoadOptions options;
-  options.callback = &test::realtimeHostCallback;
-  auto plugin = host::Plugin::load(argv[1], &error, options);
+  auto plugin = test::loadForAudioThread(argv[1], &error);
   if (!plugin) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
-  plugin->start(44100.0f, test::kWorkloadBlock);
 
   if (argc > 2 && std::string(argv[2]) == "--self-check") {
     std::thread audio([&] {

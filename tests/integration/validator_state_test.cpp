@@ -10,9 +10,6 @@
 namespace vorlak::test {
 namespace {
 
-constexpr float kRate = 44100.0f;
-constexpr int kBlock = 512;
-
 struct SavedProgram {
   std::string name;
   std::array<float, 28> values;
@@ -93,8 +90,8 @@ void expectState(host::Plugin& plugin, const SavedState& state) {
 // The factory bank itself, saved and restored into an instance whose programs were all
 // rewritten first, so that nothing comes back merely because it was never changed.
 TEST(ValidatorState, FactoryBankComesBackIntoAnEditedInstance) {
-  auto source = startModule(kRate, kBlock);
-  auto target = startModule(kRate, kBlock);
+  auto source = startVorlak();
+  auto target = startVorlak();
   ASSERT_NE(source, nullptr);
   ASSERT_NE(target, nullptr);
   source->setProgram(21);
@@ -110,8 +107,8 @@ TEST(ValidatorState, FactoryBankComesBackIntoAnEditedInstance) {
 // An edited bank comes back bit for bit, and each restored program plays exactly what the
 // original instance plays.
 TEST(ValidatorState, EditedBankComesBackAndSoundsTheSame) {
-  auto source = startModule(kRate, kBlock);
-  auto target = startModule(kRate, kBlock);
+  auto source = startVorlak();
+  auto target = startVorlak();
   ASSERT_NE(source, nullptr);
   ASSERT_NE(target, nullptr);
   std::mt19937 random(11);
@@ -130,7 +127,7 @@ TEST(ValidatorState, EditedBankComesBackAndSoundsTheSame) {
     source->setProgram(program);
     target->setProgram(program);
     const long start = original.position();
-    std::vector<TimedEvent> phrase = phraseFor(*source, kRate, start, 0.3);
+    std::vector<ScheduledMidi> phrase = phraseFor(*source, kRate, start, 0.3);
     phrase.push_back({start + framesOf(0.3, kRate), 0xB0, 123, 0});
     original.schedule(phrase);
     restored.schedule(phrase);
@@ -139,14 +136,14 @@ TEST(ValidatorState, EditedBankComesBackAndSoundsTheSame) {
   }
   EXPECT_TRUE(original.census().nan == 0 && original.census().infinite == 0);
   EXPECT_GT(original.census().peak, 0.01f);
-  EXPECT_TRUE(sameSamplesAs(restored.left(), original.left()));
-  EXPECT_TRUE(sameSamplesAs(restored.right(), original.right()));
+  EXPECT_TRUE(sameSamples(restored.left(), original.left()));
+  EXPECT_TRUE(sameSamples(restored.right(), original.right()));
 }
 
 // Names of exactly the field's 23 characters survive the round trip whole.
 TEST(ValidatorState, FullLengthNamesComeBackWhole) {
-  auto source = startModule(kRate, kBlock);
-  auto target = startModule(kRate, kBlock);
+  auto source = startVorlak();
+  auto target = startVorlak();
   ASSERT_NE(source, nullptr);
   ASSERT_NE(target, nullptr);
   for (VstIntPtr p = 0; p < 64; ++p) {

@@ -11,15 +11,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "tools/vst_host.h"
+#include "tests/integration/plugin_fixture.h"
 
 namespace vorlak::test {
 
@@ -36,19 +34,6 @@ inline const std::vector<float>& validatorRates() {
 inline const std::vector<int>& validatorBlockSizes() {
   static const std::vector<int> sizes = {1, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096};
   return sizes;
-}
-
-inline std::unique_ptr<host::Plugin> loadModule() {
-  std::string error;
-  auto plugin = host::Plugin::load(VORLAK_MODULE_PATH, &error);
-  EXPECT_NE(plugin, nullptr) << error;
-  return plugin;
-}
-
-inline std::unique_ptr<host::Plugin> startModule(float rate, int block) {
-  auto plugin = loadModule();
-  if (plugin) plugin->start(rate, block);
-  return plugin;
 }
 
 // Every sample a run produced, classified.
@@ -90,38 +75,6 @@ inline ::testing::AssertionResult cleanSamples(const SampleCensus& census) {
          << " subnormal samples among " << census.samples << ", peak " << census.peak;
 }
 
-// A MIDI message at an absolute frame of a run.
-struct TimedEvent {
-  long frame;
-  unsigned char status;
-  unsigned char data1;
-  unsigned char data2;
-};
-
-// The system-exclusive event record (type 6) as hosts send it.
-struct VstMidiSysexEvent {
-  VstInt32 type;
-  VstInt32 byteSize;
-  VstInt32 deltaFrames;
-  VstInt32 flags;
-  VstInt32 dumpBytes;
-  VstIntPtr resvd1;
-  char* sysexDump;
-  VstIntPtr resvd2;
-};
-
-inline VstMidiEvent midiEvent(int status, int data1, int data2, VstInt32 deltaFrames) {
-  VstMidiEvent event{};
-  event.type = kVstMidiType;
-  event.byteSize = sizeof(VstMidiEvent);
-  event.deltaFrames = deltaFrames;
-  event.flags = kVstMidiEventIsRealtime;
-  event.midiData[0] = static_cast<char>(status);
-  event.midiData[1] = static_cast<char>(data1);
-  event.midiData[2] = static_cast<char>(data2);
-  return event;
-}
-
 enum class Entry {
   Replacing,           // processReplacing into outputs pre-filled with NaN
   ReplacingNoInputs,   // the same with a null input array
@@ -134,94 +87,59 @@ enum class Entry {
 // unwritten, and classifies every sample. Optionally keeps the rendered channels.
 class BlockRenderer {
  public:
-  static constexpr int kGuard = 64;
-
   explicit BlockRenderer(host::Plugin& plugin, bool keep = false) : plugin_(plugin), keep_(keep) {}
 
-  void schedule(std::vector<TimedEvent> events) {
-    for (const TimedEvent& e : events) pending_.push_back(e);
-    std::stable_sort(pending_.begin() + static_cast<long>(next_), pending_.end(),
-                     [](const TimedEvent& a, const TimedEvent& b) { return a.frame < b.frame; });
-  }
+  void schedule(const std::vector<ScheduledMidi>& events) { schedule_.add(events); }
 
   // Called just before each entry-point call, e.g. to set the floating-point mode a host uses.
   void beforeEachCall(std::function<void()> hook) { beforeCall_ = std::move(hook); }
   // Processor time of the last entry-point call alone, in nanoseconds.
-  long lastCallNanos() const { return lastCallNanos_; }
+  std::int64_t lastCallNanos() const { return lastCallNanos_; }
 
   long position() const { return position_; }
   const SampleCensus& census() const { return census_; }
   long guardBreaches() const { return guardBreaches_; }
   long unwrittenFrames() const { return unwritten_; }
-  const std::vector<float>& left() const { return left_; }
-  const std::vector<float>& right() const { return right_; }
+  const std::vector<float>& left() const { return kept_.left; }
+  const std::vector<float>& right() const { return kept_.right; }
 
   // Peak of both channels over frames [from, end) of what was kept.
   float peakFrom(long from) const {
     float value = 0.0f;
-    for (std::size_t i = static_cast<std::size_t>(std::max(from, 0L)); i < left_.size(); ++i) {
-      value = std::max({value, std::fabs(left_[i]), std::fabs(right_[i])});
+    for (std::size_t i = static_cast<std::size_t>(std::max(from, 0L)); i < kept_.left.size(); ++i) {
+      value = std::max({value, std::fabs(kept_.left[i]), std::fabs(kept_.right[i])});
     }
     return value;
   }
 
   // Renders one block of `frames` frames, after delivering the events that fall into it.
   void block(int frames, Entry entry = Entry::Replacing) {
-    for (; next_ < pending_.size() && pending_[next_].frame < position_ + frames; ++next_) {
-      const TimedEvent& e = pending_[next_];
-      plugin_.sendMidi(e.status, e.data1, e.data2, static_cast<VstInt32>(e.frame - position_));
-    }
+    // The events go out on their own call, so that neither the hook nor the time taken
+    // covers their delivery.
+    schedule_.queue(plugin_, position_, frames);
     plugin_.flushMidi();
 
-    const std::size_t size = static_cast<std::size_t>(frames + 2 * kGuard);
-    const float fill = entry == Entry::Accumulating ? 0.0f : canary();
-    for (auto& channel : storage_) {
-      if (channel.size() < size) channel.resize(size);
-      std::fill(channel.begin(), channel.begin() + static_cast<long>(size), canary());
-      std::fill(channel.begin() + kGuard, channel.begin() + kGuard + frames, fill);
-    }
-    float* outputs[2] = {storage_[0].data() + kGuard, storage_[1].data() + kGuard};
-
+    out_.reset(frames);
+    if (entry == Entry::Accumulating) out_.fill(0.0f);
     if (entry == Entry::ReplacingNaNInputs && nanInput_.size() < static_cast<std::size_t>(frames)) {
       nanInput_.assign(static_cast<std::size_t>(frames), std::numeric_limits<float>::quiet_NaN());
     }
-    AEffect* effect = plugin_.effect();
+    float* noInputs[2] = {nullptr, nullptr};
+    float* nanInputs[2] = {nanInput_.data(), nanInput_.data()};
+    float** inputs = entry == Entry::ReplacingNoInputs    ? nullptr
+                     : entry == Entry::ReplacingNaNInputs ? nanInputs
+                                                          : noInputs;
     if (beforeCall_) beforeCall_();
-    const long started = threadNanos();
-    if (entry == Entry::Accumulating) {
-      float* inputs[2] = {nullptr, nullptr};
-      effect->process(effect, inputs, outputs, frames);
-    } else if (entry == Entry::ReplacingNoInputs) {
-      effect->processReplacing(effect, nullptr, outputs, frames);
-    } else if (entry == Entry::ReplacingNaNInputs) {
-      float* inputs[2] = {nanInput_.data(), nanInput_.data()};
-      effect->processReplacing(effect, inputs, outputs, frames);
-    } else {
-      float* inputs[2] = {nullptr, nullptr};
-      effect->processReplacing(effect, inputs, outputs, frames);
-    }
+    const std::int64_t started = threadNanos();
+    plugin_.render(inputs, out_.outputs(), frames, entry != Entry::Accumulating);
     lastCallNanos_ = threadNanos() - started;
-    plugin_.host().samplePos += frames;
 
+    if (!out_.guardsIntact()) ++guardBreaches_;
     for (int c = 0; c < 2; ++c) {
-      const std::vector<float>& channel = storage_[c];
-      for (int i = 0; i < kGuard; ++i) {
-        if (!isCanary(channel[static_cast<std::size_t>(i)]) ||
-            !isCanary(channel[static_cast<std::size_t>(kGuard + frames + i)])) {
-          ++guardBreaches_;
-          break;
-        }
-      }
-      const float* out = outputs[c];
-      if (entry != Entry::Accumulating) {
-        for (int i = 0; i < frames; ++i) unwritten_ += isCanary(out[i]) ? 1 : 0;
-      }
-      census_.add(out, frames);
+      if (entry != Entry::Accumulating) unwritten_ += out_.unwrittenFrames(c);
+      census_.add(out_.channel(c), frames);
     }
-    if (keep_) {
-      left_.insert(left_.end(), outputs[0], outputs[0] + frames);
-      right_.insert(right_.end(), outputs[1], outputs[1] + frames);
-    }
+    if (keep_) kept_.append(out_);
     position_ += frames;
   }
 
@@ -257,54 +175,25 @@ class BlockRenderer {
   }
 
  private:
-  static long threadNanos() {
+  static std::int64_t threadNanos() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000000000L + now.tv_nsec;
-  }
-  static float canary() {
-    const std::uint32_t bits = 0x7FC0DEADu;
-    float value;
-    std::memcpy(&value, &bits, sizeof(value));
-    return value;
-  }
-  static bool isCanary(float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof(bits));
-    return bits == 0x7FC0DEADu;
+    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
   }
 
   host::Plugin& plugin_;
   bool keep_;
-  std::vector<TimedEvent> pending_;
-  std::size_t next_ = 0;
+  host::MidiSchedule schedule_;
   long position_ = 0;
-  std::vector<float> storage_[2];
+  GuardedOutput out_;
   std::vector<float> nanInput_;
-  std::vector<float> left_;
-  std::vector<float> right_;
+  Rendered kept_;
   SampleCensus census_;
   std::function<void()> beforeCall_;
-  long lastCallNanos_ = 0;
+  std::int64_t lastCallNanos_ = 0;
   long guardBreaches_ = 0;
   long unwritten_ = 0;
 };
-
-// Sample-exact equality, reported by the first differing frame.
-inline ::testing::AssertionResult sameSamplesAs(const std::vector<float>& got,
-                                                const std::vector<float>& expected) {
-  if (got.size() != expected.size()) {
-    return ::testing::AssertionFailure()
-           << got.size() << " frames where " << expected.size() << " were expected";
-  }
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    if (std::memcmp(&got[i], &expected[i], sizeof(float)) != 0) {
-      return ::testing::AssertionFailure() << "frames differ from frame " << i << ": " << got[i]
-                                           << " where " << expected[i] << " was expected";
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
 
 inline long framesOf(double seconds, float rate) {
   return static_cast<long>(seconds * static_cast<double>(rate));
@@ -322,9 +211,9 @@ inline bool latchedProgram(host::Plugin& plugin) { return plugin.parameter(26) *
 // A short phrase for the current program, starting at `start` and lasting about `seconds`:
 // a chord and a melody note on a guitar, a line of single notes on a bass. Every note is
 // released at the end.
-inline std::vector<TimedEvent> phraseFor(host::Plugin& plugin, float rate, long start,
-                                         double seconds = 0.5) {
-  std::vector<TimedEvent> events;
+inline std::vector<ScheduledMidi> phraseFor(host::Plugin& plugin, float rate, long start,
+                                            double seconds = 0.5) {
+  std::vector<ScheduledMidi> events;
   const long end = start + framesOf(seconds, rate);
   if (bassProgram(plugin)) {
     const unsigned char notes[] = {28, 35, 40, 33};
@@ -347,7 +236,7 @@ inline std::vector<TimedEvent> phraseFor(host::Plugin& plugin, float rate, long 
 
 // What a latched program needs besides its key releases to fall silent, at `frame`: the latch
 // holds notes after their keys by design, so a host ends them with all-notes-off.
-inline std::vector<TimedEvent> releaseLatch(host::Plugin& plugin, long frame) {
+inline std::vector<ScheduledMidi> releaseLatch(host::Plugin& plugin, long frame) {
   if (!latchedProgram(plugin)) return {};
   return {{frame, 0xB0, 123, 0}};
 }

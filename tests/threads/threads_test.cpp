@@ -19,6 +19,7 @@
 #include "editor/toolkit/widget.h"
 #include "formats/vst2/effect.h"
 #include "instrument/parameters.h"
+#include "tools/host_records.h"
 
 namespace vorlak {
 namespace {
@@ -37,25 +38,6 @@ VstIntPtr dispatch(AEffect* e, VstInt32 opcode, VstInt32 index = 0, VstIntPtr va
                    void* ptr = nullptr, float opt = 0.0f) {
   return e->dispatcher(e, opcode, index, value, ptr, opt);
 }
-
-struct MidiList {
-  VstInt32 numEvents = 0;
-  VstIntPtr reserved = 0;
-  VstEvent* events[4];
-  VstMidiEvent storage[4];
-
-  void add(int frame, int status, int data1, int data2) {
-    VstMidiEvent& event = storage[numEvents];
-    event = VstMidiEvent{};
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(VstMidiEvent);
-    event.deltaFrames = frame;
-    event.midiData[0] = static_cast<char>(status);
-    event.midiData[1] = static_cast<char>(data1);
-    event.midiData[2] = static_cast<char>(data2);
-    events[numEvents++] = reinterpret_cast<VstEvent*>(&event);
-  }
-};
 
 // Host text buffers are 256 bytes; past the terminator nothing may be touched.
 constexpr char kCanary = '\x5a';
@@ -104,15 +86,15 @@ TEST(Threads, AudioHostAndPanelThreadsShareOneInstance) {
     std::vector<float> left(kFrames), right(kFrames);
     float* outputs[2] = {left.data(), right.data()};
     for (int block = 0; block < kBlocks; ++block) {
-      MidiList midi;
+      records::FixedEventList<4> midi;
       if (block % 8 == 0) {
         const int note = 40 + (block / 8) % 24;
-        midi.add(block % kFrames, 0x90, note, 100);
-        midi.add(kFrames - 1, 0x80, note - 1, 0);
+        midi.addMidi(0x90, note, 100, block % kFrames);
+        midi.addMidi(0x80, note - 1, 0, kFrames - 1);
       }
-      if (block % 50 == 25) midi.add(3, 0xC0, (block / 50) % kNumPrograms, 0);
-      if (block == kBlocks - 8) midi.add(0, 0xB0, 123, 0);
-      dispatch(e, effProcessEvents, 0, 0, &midi);
+      if (block % 50 == 25) midi.addMidi(0xC0, (block / 50) % kNumPrograms, 0, 3);
+      if (block == kBlocks - 8) midi.addMidi(0xB0, 123, 0, 0);
+      dispatch(e, effProcessEvents, 0, 0, midi.events());
       e->processReplacing(e, nullptr, outputs, kFrames);
       for (int i = 0; i < kFrames; ++i)
         for (float sample : {left[static_cast<size_t>(i)], right[static_cast<size_t>(i)]})

@@ -9,6 +9,7 @@
 
 #include "formats/vst2/effect.h"
 #include "formats/vst2/instrument.h"
+#include "tools/host_records.h"
 
 namespace vorlak::testhost {
 
@@ -50,7 +51,8 @@ inline VstIntPtr recordingCallback(AEffect* effect, VstInt32 opcode, VstInt32 in
   RecordingHost& h = host();
   float seen = 0.0f;
   if (opcode == audioMasterAutomate && effect) seen = effect->getParameter(effect, index);
-  if (h.count < RecordingHost::kCapacity) h.calls[h.count++] = {effect, opcode, index, value, opt, seen};
+  if (h.count < RecordingHost::kCapacity)
+    h.calls[h.count++] = {effect, opcode, index, value, opt, seen};
   if (opcode == audioMasterVersion) return h.versionAnswer;
   if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(h.timeInfo);
   return 0;
@@ -68,32 +70,11 @@ inline const Engine& engineOf(AEffect* e) { return instrumentOf(e).engineState()
 // The value the engine plays with, which may differ from what getParameter answers.
 inline float liveValueOf(AEffect* e, int index) { return instrumentOf(e).liveValue(index); }
 
-// A VstEvents list with room for its events inline; built on the stack, so it allocates nothing.
-struct MidiBatch {
-  static constexpr int kCapacity = 32;
-  VstInt32 numEvents = 0;
-  VstIntPtr reserved = 0;
-  VstEvent* events[kCapacity];
-  VstMidiEvent storage[kCapacity];
-
-  explicit MidiBatch(std::initializer_list<MidiMessage> messages) {
-    for (const MidiMessage& m : messages) {
-      VstMidiEvent& event = storage[numEvents];
-      event = VstMidiEvent{};
-      event.type = kVstMidiType;
-      event.byteSize = sizeof(VstMidiEvent);
-      event.deltaFrames = m.frame;
-      event.midiData[0] = static_cast<char>(m.status);
-      event.midiData[1] = static_cast<char>(m.data1);
-      event.midiData[2] = static_cast<char>(m.data2);
-      events[numEvents++] = reinterpret_cast<VstEvent*>(&event);
-    }
-  }
-};
-
+// One event list, built on the stack, so it allocates nothing.
 inline void sendMidi(AEffect* e, std::initializer_list<MidiMessage> messages) {
-  MidiBatch batch(messages);
-  e->dispatcher(e, effProcessEvents, 0, 0, reinterpret_cast<VstEvents*>(&batch), 0.0f);
+  records::FixedEventList<32> list;
+  for (const MidiMessage& m : messages) list.addMidi(m.status, m.data1, m.data2, m.frame);
+  e->dispatcher(e, effProcessEvents, 0, 0, list.events(), 0.0f);
 }
 
 // Two host output channels of a fixed size.
