@@ -13,7 +13,7 @@
 #include "engine/engine.h"
 #include "instrument/parameters.h"
 #include "tests/unit/audio_measure.h"
-#include "tests/unit/test_host.h"
+#include "tests/unit/core_host.h"
 
 namespace vorlak {
 namespace {
@@ -293,18 +293,15 @@ TEST(SilenceCount, CountsSilentSubBlocksOnlyWhileLatchedAndThenReleasesTheVoice)
   EXPECT_EQ(voice.releaseTime, 1.0e9f);
 
   // Through a whole instance: with the latch off the counter stays where a note start put it.
-  AEffect* fx = makeEffect();
-  startUp(fx, 44100.f, 512);
-  fx->setParameter(fx, kAid, 0.f);
-  fx->setParameter(fx, kLatch, 0.f);
-  Stereo out(512);
-  sendMidi(fx, {{0, 0x90, 60, 100}});
+  CoreHost fx(44100.f, 512);
+  fx.set(kAid, 0.f);
+  fx.set(kLatch, 0.f);
+  fx.send({{0, 0x90, 60, 100}});
   for (int b = 0; b < 200; ++b) {
-    if (b == 40) sendMidi(fx, {{0, 0x80, 60, 0}});
-    fx->processReplacing(fx, nullptr, out.channels, 512);
-    ASSERT_EQ(engineOf(fx).silenceCount, 0) << "block " << b;
+    if (b == 40) fx.send({{0, 0x80, 60, 0}});
+    fx.renderLeft(512);
+    ASSERT_EQ(fx.engine().silenceCount, 0) << "block " << b;
   }
-  closeEffect(fx);
 }
 
 TEST(FeedbackIsolation, FeedbackZeroKeepsTheStringsDeafToTheChain) {
@@ -335,19 +332,16 @@ TEST(FeedbackIsolation, FeedbackZeroKeepsTheStringsDeafToTheChain) {
   // Whole instances that differ only in the amplifier: the strings' loops match bit for bit
   // with "Feedback" 0, and part ways with "Feedback" 1.
   auto loopsWith = [](float amp, float feedback) {
-    AEffect* fx = makeEffect();
-    startUp(fx, 44100.f, 512);
-    for (int i : {kAid, kFx, kLatch}) fx->setParameter(fx, i, 0.f);
-    fx->setParameter(fx, kStrings, 1.f / 6);
-    fx->setParameter(fx, kAmpType, amp);
-    fx->setParameter(fx, kFeedback, feedback);
-    sendMidi(fx, {{0, 0x90, 40, 120}, {0, 0x90, 52, 120}});
-    Stereo out(512);
-    for (int b = 0; b < 40; ++b) fx->processReplacing(fx, nullptr, out.channels, 512);
+    CoreHost fx(44100.f, 512);
+    for (int i : {kAid, kFx, kLatch}) fx.set(i, 0.f);
+    fx.set(kStrings, 1.f / 6);
+    fx.set(kAmpType, amp);
+    fx.set(kFeedback, feedback);
+    fx.send({{0, 0x90, 40, 120}, {0, 0x90, 52, 120}});
+    for (int b = 0; b < 40; ++b) fx.renderLeft(512);
     std::vector<float> lines;
-    for (const StringVoice& v : engineOf(fx).voices)
+    for (const StringVoice& v : fx.engine().voices)
       lines.insert(lines.end(), v.lineA, v.lineA + kLineSize);
-    closeEffect(fx);
     return lines;
   };
   EXPECT_EQ(loopsWith(0.34f, 0.f), loopsWith(1.f, 0.f));
@@ -379,26 +373,25 @@ TEST(ChainStability, EveryAmplifierAndCabinetAtExtremeSettingsStaysBoundedAndFal
         for (int cab = 0; cab < 4; ++cab) {
           SCOPED_TRACE(testing::Message() << rate << " Hz, drive " << drive << ", EQ " << eq
                                           << ", amp " << amp << ", cabinet " << cab);
-          AEffect* fx = makeEffect();
           const int block = 1024;
-          startUp(fx, rate, block);
-          for (int i : {kAid, kFx, kLatch, kDamp}) fx->setParameter(fx, i, 0.f);
-          fx->setParameter(fx, kStrings, 1.f / 6);
-          fx->setParameter(fx, kAmpType, amp / 3.f);
-          fx->setParameter(fx, kCabType, cab / 3.f);
-          for (int i : {kDrive, kPresence, kFeedback}) fx->setParameter(fx, i, drive);
-          for (int i : {kEqLow, kEqMid, kEqHigh}) fx->setParameter(fx, i, eq);
-          for (int n : notes) sendMidi(fx, {{0, 0x90, static_cast<unsigned char>(n), 127}});
+          CoreHost fx(rate, block);
+          for (int i : {kAid, kFx, kLatch, kDamp}) fx.set(i, 0.f);
+          fx.set(kStrings, 1.f / 6);
+          fx.set(kAmpType, amp / 3.f);
+          fx.set(kCabType, cab / 3.f);
+          for (int i : {kDrive, kPresence, kFeedback}) fx.set(i, drive);
+          for (int i : {kEqLow, kEqMid, kEqHigh}) fx.set(i, eq);
+          for (int n : notes) fx.send({{0, 0x90, static_cast<uint8_t>(n), 127}});
           const int held = static_cast<int>(2.5f * rate) / block;
           const int total = static_cast<int>(3.0f * rate) / block;
           std::vector<float> left, right;
-          Stereo out(block);
+          std::vector<float> outLeft(block), outRight(block);
           for (int b = 0; b < total; ++b) {
             if (b == held)
-              for (int n : notes) sendMidi(fx, {{0, 0x80, static_cast<unsigned char>(n), 0}});
-            fx->processReplacing(fx, nullptr, out.channels, block);
-            left.insert(left.end(), out.left.begin(), out.left.end());
-            right.insert(right.end(), out.right.begin(), out.right.end());
+              for (int n : notes) fx.send({{0, 0x80, static_cast<uint8_t>(n), 0}});
+            fx.render(outLeft.data(), outRight.data(), block);
+            left.insert(left.end(), outLeft.begin(), outLeft.end());
+            right.insert(right.end(), outRight.begin(), outRight.end());
           }
           const int heldFrames = held * block, n = static_cast<int>(left.size());
           ASSERT_TRUE(test::allFinite(left.data(), n) && test::allFinite(right.data(), n));
@@ -410,8 +403,7 @@ TEST(ChainStability, EveryAmplifierAndCabinetAtExtremeSettingsStaysBoundedAndFal
           EXPECT_EQ(std::count_if(left.begin(), left.end(), subnormal) +
                         std::count_if(right.begin(), right.end(), subnormal),
                     0);
-          EXPECT_EQ(subnormalStates(instrumentOf(fx).chainState(), engineOf(fx)), 0);
-          closeEffect(fx);
+          EXPECT_EQ(subnormalStates(fx.chain(), fx.engine()), 0);
         }
       }
     }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "instrument/parameters.h"
 #include "tests/unit/test_host.h"
+#include "tools/host_records.h"
 
 namespace vorlak {
 namespace {
@@ -166,6 +168,27 @@ TEST(EffectRates, BlockSizeAndSampleRateReachTheEngineOnlyThroughTheirOwnRequest
     EXPECT_EQ(engine.sampleRate, edge);
   }
   closeEffect(e);
+}
+
+TEST(EffectEvents, SysexNullEntriesAndOddListLengthsArePassedOver) {
+  AEffect* fx = makeEffect();
+  startUp(fx, 44100.f, 512);
+  VstEvent sysex{};
+  sysex.type = kVstSysExType;
+  std::memset(sysex.data, 0x90, sizeof sysex.data);
+  VstMidiEvent note = records::midiEvent(0x90, 62, 90);
+  records::EventList odd;
+  VstEvents* list = odd.build({&sysex, nullptr, reinterpret_cast<VstEvent*>(&note), nullptr});
+  const EventQueue& queue = engineOf(fx).queue;
+  fx->dispatcher(fx, effProcessEvents, 0, 0, list, 0.f);
+  ASSERT_EQ(queue.count, 1);
+  EXPECT_EQ(queue.slots[queue.readIndex].note, 62);
+  for (VstInt32 count : {0, -3}) {
+    list->numEvents = count;
+    fx->dispatcher(fx, effProcessEvents, 0, 0, list, 0.f);
+  }
+  EXPECT_EQ(queue.count, 1);
+  closeEffect(fx);
 }
 
 }  // namespace

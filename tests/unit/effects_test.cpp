@@ -12,7 +12,7 @@
 #include "chain/signal_chain.h"
 #include "engine/engine.h"
 #include "instrument/parameters.h"
-#include "test_host.h"
+#include "core_host.h"
 
 namespace vorlak {
 namespace {
@@ -341,30 +341,28 @@ TEST(MasterEffects, StayFiniteAtEveryRateTempoAndSetting) {
 // Through a whole instance.
 
 struct Instance {
-  AEffect* effect = testhost::makeEffect();
+  testhost::CoreHost effect{44100, 256};
   Instance(int fx, float p1, float p2) {
-    testhost::startUp(effect, 44100, 256);
-    effect->setParameter(effect, kLatch, 0.0f);
-    effect->setParameter(effect, kAid, 0.0f);
-    effect->setParameter(effect, kFx, fx / 15.0f);
-    effect->setParameter(effect, kFxPar1, p1);
-    effect->setParameter(effect, kFxPar2, p2);
+    effect.set(kLatch, 0.0f);
+    effect.set(kAid, 0.0f);
+    effect.set(kFx, fx / 15.0f);
+    effect.set(kFxPar1, p1);
+    effect.set(kFxPar2, p2);
   }
-  ~Instance() { testhost::closeEffect(effect); }
   Stereo render(int frames) {
-    testhost::Stereo out(frames);
-    effect->processReplacing(effect, nullptr, out.channels, frames);
-    return {out.left, out.right};
+    Stereo out{Signal(static_cast<size_t>(frames)), Signal(static_cast<size_t>(frames))};
+    effect.render(out.left.data(), out.right.data(), frames);
+    return out;
   }
-  bool stringsActive() const { return testhost::engineOf(effect).stringsActive == 1; }
+  bool stringsActive() const { return effect.engine().stringsActive == 1; }
 };
 
 TEST(EffectTails, OnlyTheRingingEffectsGoOnAfterTheStringsStop) {
   for (int fx = kFxMstChorus; fx <= kFxMstMultitap; ++fx) {
     Instance instance(fx, 1.0f, 0.5f);
-    testhost::sendMidi(instance.effect, {{0, 0x90, 52, 110}});
+    instance.effect.send({{0, 0x90, 52, 110}});
     instance.render(11025);
-    testhost::sendMidi(instance.effect, {{0, 0x80, 52, 0}});
+    instance.effect.send({{0, 0x80, 52, 0}});
     int blocks = 0;
     do instance.render(256);
     while (instance.stringsActive() && ++blocks < 1000);
@@ -384,9 +382,9 @@ TEST(EffectTails, MultitapAtFullFeedbackStaysBoundedOverAPhrase) {
   double playing = 0;
   for (int note : {40, 45, 50, 55, 47, 52}) {
     const auto key = static_cast<unsigned char>(note);
-    testhost::sendMidi(instance.effect, {{0, 0x90, key, 100}});
+    instance.effect.send({{0, 0x90, key, 100}});
     playing = std::max(playing, instance.render(20000).peak());
-    testhost::sendMidi(instance.effect, {{0, 0x80, key, 0}});
+    instance.effect.send({{0, 0x80, key, 0}});
     instance.render(2050);
   }
   double last = 0;

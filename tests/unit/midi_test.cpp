@@ -10,57 +10,16 @@
 
 #include "audio_measure.h"
 #include "engine/engine.h"
-#include "formats/vst2/effect.h"
+#include "tests/unit/core_host.h"
 #include "instrument/parameters.h"
 
 namespace vorlak {
 namespace {
 
-VstMidiEvent midi(int status, int data1, int data2, int frame = 0, int detune = 0) {
-  VstMidiEvent m{};
-  m.type = kVstMidiType;
-  m.byteSize = sizeof m;
-  m.deltaFrames = frame;
-  m.midiData[0] = static_cast<char>(status);
-  m.midiData[1] = static_cast<char>(data1);
-  m.midiData[2] = static_cast<char>(data2);
-  m.detune = static_cast<char>(detune);
-  return m;
-}
-
 MidiMessage message(int status, int data1, int data2, int frame = 0, int detune = 0) {
   return {frame, static_cast<uint8_t>(status), static_cast<uint8_t>(data1),
           static_cast<uint8_t>(data2), static_cast<int8_t>(detune)};
 }
-
-// A list of any length laid out as hosts do: the pointer array runs past the declared two.
-class EventList {
- public:
-  EventList(std::initializer_list<VstMidiEvent> events) {
-    midiEvents.reserve(kCapacity);  // pointers into it stay valid
-    for (const VstMidiEvent& m : events) add(m);
-  }
-  void addRaw(VstEvent* event) { pointers.push_back(event); }
-  void add(const VstMidiEvent& m) {
-    if (midiEvents.size() == kCapacity) std::abort();
-    midiEvents.push_back(m);
-    pointers.push_back(reinterpret_cast<VstEvent*>(&midiEvents.back()));
-  }
-  VstEvents& list(int count) {
-    storage.assign(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*), 0);
-    auto* events = reinterpret_cast<VstEvents*>(storage.data());
-    events->numEvents = count;
-    std::memcpy(events->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
-    return *events;
-  }
-  VstEvents& list() { return list(static_cast<int>(pointers.size())); }
-
- private:
-  static constexpr size_t kCapacity = 4096;
-  std::vector<VstMidiEvent> midiEvents;
-  std::vector<VstEvent*> pointers;
-  std::vector<char> storage;
-};
 
 std::unique_ptr<Engine> makeEngine() {
   auto e = std::make_unique<Engine>();
@@ -281,43 +240,24 @@ TEST(MidiDispatch, ATakenVoiceIsTheOldestWhenAllSixSound) {
   EXPECT_EQ(e->voices[3].note, 53.f);
 }
 
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
-
 // A whole instance driven the way a host drives it.
 class Instance {
  public:
-  explicit Instance(bool plainSetup = true) : fx(createEffect(hostCallback)) {
-    if (!fx) return;
-    fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, 44100.f);
-    fx->dispatcher(fx, effSetBlockSize, 0, kBlock, nullptr, 0.f);
-    fx->dispatcher(fx, effMainsChanged, 0, 1, nullptr, 0.f);
+  explicit Instance(bool plainSetup = true) {
     if (plainSetup) {
-      fx->setParameter(fx, kAid, 0.f);
-      fx->setParameter(fx, kStrings, 1.f / 6.f);
-      fx->setParameter(fx, kLatch, 0.f);
-      fx->setParameter(fx, kGlissandoSrc, 0.f);
+      fx.set(kAid, 0.f);
+      fx.set(kStrings, 1.f / 6.f);
+      fx.set(kLatch, 0.f);
+      fx.set(kGlissandoSrc, 0.f);
     }
   }
-  ~Instance() {
-    if (fx) fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.f);
-  }
-  void send(std::initializer_list<VstMidiEvent> events) {
-    EventList list(events);
-    fx->dispatcher(fx, effProcessEvents, 0, 0, &list.list(), 0.f);
-  }
+  void send(std::initializer_list<MidiMessage> events) { fx.send(events); }
   std::vector<float> render(int blocks = 1) {
     std::vector<float> left(kBlock * blocks), right(kBlock);
-    for (int b = 0; b < blocks; ++b) {
-      float* outs[2] = {left.data() + b * kBlock, right.data()};
-      fx->processReplacing(fx, nullptr, outs, kBlock);
-    }
+    for (int b = 0; b < blocks; ++b) fx.render(left.data() + b * kBlock, right.data(), kBlock);
     return left;
   }
-  const Engine& engine() const {
-    return static_cast<Instrument*>(static_cast<EffectBase*>(fx->object))->engineState();
-  }
+  const Engine& engine() const { return fx.engine(); }
   // 1 gated, 0 released, -1 no voice has the note.
   int gate(int note) const {
     for (const StringVoice& v : engine().voices)
@@ -326,34 +266,33 @@ class Instance {
   }
 
   static constexpr int kBlock = 512;
-  AEffect* fx;
+  testhost::CoreHost fx{44100.f, kBlock};
 };
 
 TEST(MidiNotes, VelocityZeroPedalAndLatch) {
   Instance host;
-  ASSERT_NE(host.fx, nullptr);
-  host.send({midi(0x90, 60, 100)});
+    host.send({message(0x90, 60, 100)});
   host.render();
   EXPECT_EQ(host.gate(60), 1);
-  host.send({midi(0x90, 60, 0, 10)});
+  host.send({message(0x90, 60, 0, 10)});
   host.render();
   EXPECT_EQ(host.gate(60), 0) << "velocity 0 releases like a note-off";
 
-  host.send({midi(0xB0, 64, 1), midi(0x90, 62, 100), midi(0x90, 64, 100), midi(0x80, 62, 0, 300)});
+  host.send({message(0xB0, 64, 1), message(0x90, 62, 100), message(0x90, 64, 100), message(0x80, 62, 0, 300)});
   host.render(2);
   EXPECT_EQ(host.gate(62), 1) << "the pedal holds a string whose key is up";
   EXPECT_EQ(host.gate(64), 1);
-  host.send({midi(0xB0, 64, 0)});
+  host.send({message(0xB0, 64, 0)});
   host.render();
   EXPECT_EQ(host.gate(62), 0) << "pedal up releases strings whose key is up";
   EXPECT_EQ(host.gate(64), 1) << "and keeps those still held";
 
-  host.fx->setParameter(host.fx, kLatch, 1.f);
-  host.send({midi(0x90, 67, 100), midi(0x80, 67, 0, 200), midi(0x80, 64, 0, 200)});
+  host.fx.set(kLatch, 1.f);
+  host.send({message(0x90, 67, 100), message(0x80, 67, 0, 200), message(0x80, 64, 0, 200)});
   host.render(2);
   EXPECT_EQ(host.gate(67), 1);
   EXPECT_EQ(host.gate(64), 1);
-  host.fx->setParameter(host.fx, kLatch, 0.f);
+  host.fx.set(kLatch, 0.f);
   host.render();
   EXPECT_EQ(host.gate(67), 0);
   EXPECT_EQ(host.gate(64), 0);
@@ -361,14 +300,13 @@ TEST(MidiNotes, VelocityZeroPedalAndLatch) {
 
 TEST(MidiNotes, TheSeventhNoteStealsTheLongestSounding) {
   Instance host;
-  ASSERT_NE(host.fx, nullptr);
-  for (int note = 50; note < 56; ++note) {
-    host.send({midi(0x90, note, 100)});
+    for (int note = 50; note < 56; ++note) {
+    host.send({message(0x90, note, 100)});
     host.render();
   }
-  host.send({midi(0x90, 50, 100)});  // restarts its own string, which becomes the youngest
+  host.send({message(0x90, 50, 100)});  // restarts its own string, which becomes the youngest
   host.render();
-  host.send({midi(0x90, 56, 100)});
+  host.send({message(0x90, 56, 100)});
   host.render();
   EXPECT_EQ(host.gate(51), -1) << "the longest-sounding string was taken";
   for (int note : {50, 52, 53, 54, 55, 56}) EXPECT_EQ(host.gate(note), 1) << note;
@@ -376,44 +314,23 @@ TEST(MidiNotes, TheSeventhNoteStealsTheLongestSounding) {
 
 TEST(MidiNotes, FirstNotesAfterLoadingSoundAndAStyleChangeReleases) {
   Instance host(false);  // factory program 0, whatever style it plays
-  ASSERT_NE(host.fx, nullptr);
-  ASSERT_EQ(host.engine().lastStyle, -1);
-  host.send({midi(0x90, 52, 110)});
+    ASSERT_EQ(host.engine().lastStyle, -1);
+  host.send({message(0x90, 52, 110)});
   const std::vector<float> out = host.render(8);
   int gated = 0;
   for (const StringVoice& v : host.engine().voices) gated += v.gate > 0.5f;
   EXPECT_GT(gated, 0);
   EXPECT_GT(test::rms(out.data(), static_cast<int>(out.size())), 1e-3);
 
-  const float aid = host.fx->getParameter(host.fx, kAid);
-  host.fx->setParameter(host.fx, kAid, aid < 0.5f ? 1.f : 0.f);
+  const float aid = host.fx.instrument().parameter(kAid);
+  host.fx.set(kAid, aid < 0.5f ? 1.f : 0.f);
   host.render();
   for (const StringVoice& v : host.engine().voices) EXPECT_EQ(v.gate, 0.f);
 
-  host.send({midi(0xC0, 5, 0, 300)});
-  EXPECT_EQ(host.fx->dispatcher(host.fx, effGetProgram, 0, 0, nullptr, 0.f), 0);
+  host.send({message(0xC0, 5, 0, 300)});
+  EXPECT_EQ(host.fx.instrument().program(), 0);
   host.render();
-  EXPECT_EQ(host.fx->dispatcher(host.fx, effGetProgram, 0, 0, nullptr, 0.f), 5);
-}
-
-TEST(MidiIntake, ThePluginInterfacePassesOverSysexNullEntriesAndOddLengths) {
-  Instance host;
-  ASSERT_NE(host.fx, nullptr);
-  VstEvent sysex{};
-  sysex.type = kVstSysExType;
-  std::memset(sysex.data, 0x90, sizeof sysex.data);
-  EventList odd{};
-  odd.addRaw(&sysex);
-  odd.addRaw(nullptr);
-  odd.add(midi(0x90, 62, 90));
-  odd.addRaw(nullptr);
-  const EventQueue& queue = host.engine().queue;
-  host.fx->dispatcher(host.fx, effProcessEvents, 0, 0, &odd.list(), 0.f);
-  ASSERT_EQ(queue.count, 1);
-  EXPECT_EQ(queue.slots[queue.readIndex].note, 62);
-  host.fx->dispatcher(host.fx, effProcessEvents, 0, 0, &odd.list(0), 0.f);
-  host.fx->dispatcher(host.fx, effProcessEvents, 0, 0, &odd.list(-3), 0.f);
-  EXPECT_EQ(queue.count, 1);
+  EXPECT_EQ(host.fx.instrument().program(), 5);
 }
 
 }  // namespace

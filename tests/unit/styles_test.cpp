@@ -9,7 +9,7 @@
 #include "audio_measure.h"
 #include "engine/engine.h"
 #include "instrument/parameters.h"
-#include "test_host.h"
+#include "core_host.h"
 
 namespace vorlak {
 namespace {
@@ -438,38 +438,31 @@ TEST(StylesDegenerate, NoNanNoStrayIndexAndTheInstrumentStillPlays) {
 }
 
 TEST(StylesInstance, HostTempoZeroGlidesAsAt120) {
-  VstTimeInfo info{};
-  info.tempo = 0.0;
-  AEffect* fx = testhost::makeEffect();
-  ASSERT_NE(fx, nullptr);
-  testhost::host().timeInfo = &info;
-  testhost::startUp(fx, kRate, 441);
-  fx->setParameter(fx, kAid, kSoloFixed);
-  fx->setParameter(fx, kTiming, 0.5f);  // fixedGlide 15: 25 passes at 120 BPM
-  fx->setParameter(fx, kLatch, 0.f);
-  testhost::Stereo out(441);
+  testhost::CoreHost fx(kRate, 441);
+  fx.transport = {0.0, true};
+  fx.set(kAid, kSoloFixed);
+  fx.set(kTiming, 0.5f);  // fixedGlide 15: 25 passes at 120 BPM
+  fx.set(kLatch, 0.f);
   std::vector<float> all;
   auto render = [&](int blocks) {
     for (int b = 0; b < blocks; ++b) {
-      fx->processReplacing(fx, nullptr, out.channels, 441);
-      all.insert(all.end(), out.left.begin(), out.left.end());
+      const std::vector<float> left = fx.renderLeft(441);
+      all.insert(all.end(), left.begin(), left.end());
     }
   };
-  const Engine& engine = testhost::engineOf(fx);
-  testhost::sendMidi(fx, {{0, 0x90, 60, 100}});
+  const Engine& engine = fx.engine();
+  fx.send({{0, 0x90, 60, 100}});
   render(30);
-  testhost::sendMidi(fx, {{0, 0x90, 64, 100}});
+  fx.send({{0, 0x90, 64, 100}});
   render(1);  // the key is dispatched at the boundary inside the block
   EXPECT_EQ(engine.tempo, 120.f);
   EXPECT_NEAR(engine.glideStep, 4.f / 25.f, 1e-6f);
   render(13);
   EXPECT_EQ(engine.glideNote, 64.f);
-  testhost::sendMidi(fx, {{0, 0x80, 64, 0}, {0, 0x80, 60, 0}});
+  fx.send({{0, 0x80, 64, 0}, {0, 0x80, 60, 0}});
   render(10);
   EXPECT_TRUE(test::allFinite(all.data(), static_cast<int>(all.size())));
   EXPECT_GT(test::rms(all.data(), static_cast<int>(all.size())), 1e-4);
-  testhost::host().timeInfo = nullptr;
-  testhost::closeEffect(fx);
 }
 
 }  // namespace
