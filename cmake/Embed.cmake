@@ -3,7 +3,7 @@
 set(VORLAK_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_files.cmake)
 
 # vorlak_embed_files(<name> ELEMENT <uint8|int16> FILES <file>...)
-# Generates <build>/generated/<name>.cpp, appended to VORLAK_GENERATED_SOURCES, defining in
+# Generates <build>/generated/<name>.cpp, whose path it leaves in VORLAK_EMBED_<name>, defining in
 # namespace vorlak::embedded, for each file:
 #   extern const std::uint8_t|std::int16_t <stem>[];   // stem: file name without extension,
 #   extern const std::size_t <stem>_size;               // made a C identifier
@@ -20,7 +20,7 @@ function(vorlak_embed_files name)
     DEPENDS ${arg_FILES} ${VORLAK_EMBED_SCRIPT}
     COMMENT "Embedding ${name}"
     VERBATIM)
-  set(VORLAK_GENERATED_SOURCES ${VORLAK_GENERATED_SOURCES} ${output} PARENT_SCOPE)
+  set(VORLAK_EMBED_${name} ${output} PARENT_SCOPE)
 endfunction()
 
 set(VORLAK_EXCITATION_SLOTS 1 7 14 15 16 17 18 19 20 21 22 24 26 27 28)
@@ -30,6 +30,9 @@ foreach(slot IN LISTS VORLAK_EXCITATION_SLOTS)
 endforeach()
 vorlak_embed_files(excitation_samples ELEMENT int16 FILES ${excitation_files})
 unset(excitation_files)
+# The engine's data, and the panel's pictures with their table (below).
+set(VORLAK_ENGINE_DATA_SOURCES ${VORLAK_EMBED_excitation_samples})
+set(VORLAK_PANEL_DATA_SOURCES "")
 
 # The panel's bitmaps 128 to 145. Only those present are embedded; a generated table lists
 # them for panelBitmap(), and adding a file to resources/ reconfigures.
@@ -47,6 +50,7 @@ foreach(id RANGE 128 145)
 endforeach()
 if(panel_bitmap_files)
   vorlak_embed_files(panel_bitmaps ELEMENT uint8 FILES ${panel_bitmap_files})
+  list(APPEND VORLAK_PANEL_DATA_SOURCES ${VORLAK_EMBED_panel_bitmaps})
 endif()
 set(panel_bitmap_table ${CMAKE_BINARY_DIR}/generated/panel_bitmap_table.cpp)
 file(CONFIGURE OUTPUT ${panel_bitmap_table} CONTENT
@@ -62,7 +66,7 @@ ${panel_bitmap_entries}    {0, nullptr, nullptr},
 
 }  // namespace vorlak::embedded
 " @ONLY)
-list(APPEND VORLAK_GENERATED_SOURCES ${panel_bitmap_table})
+list(APPEND VORLAK_PANEL_DATA_SOURCES ${panel_bitmap_table})
 # A folder's time changes when a file is added to it; without resources/ its parent is
 # watched so that creating it reconfigures.
 if(EXISTS ${CMAKE_SOURCE_DIR}/resources)

@@ -67,8 +67,11 @@ class Platform {
   virtual void sleep(int milliseconds) = 0;
 };
 
-// The platform the editor uses: X11 unless a test or the snapshot tool installed another.
+// The platform the editor uses: the module's own window system unless a test or the snapshot
+// tool installed another.
 Platform& currentPlatform();
+// The module's own window system; the binding linked into it defines this.
+Platform& defaultPlatform();
 // Installs platform (not owned), or restores the default with null.
 void setPlatform(Platform* platform);
 

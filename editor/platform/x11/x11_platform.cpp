@@ -30,4 +30,9 @@ void X11Platform::sleep(int milliseconds) {
   }
 }
 
+Platform& defaultPlatform() {
+  static X11Platform x11;
+  return x11;
+}
+
 }  // namespace vorlak

@@ -1,0 +1,38 @@
+#!/usr/bin/env sh
+# Fails when a layer includes one it must not see, or when the VST 2 interface leaks out of
+# formats/vst2: its header, or a name of its types and constants, anywhere in the instrument,
+# the engine, the chain or the editor.
+cd "$(dirname "$0")/.." || exit 2
+status=0
+
+# folder, then the folders whose headers it must not include
+while read -r folder forbidden; do
+  for other in $forbidden; do
+    # The window-system bindings draw the toolkit's surface in its rectangles: those two
+    # value types, header only, are all they may take from it.
+    found=$(grep -rn "#include \"$other/" "$folder" --include='*.h' --include='*.cpp' |
+            grep -v "^$other/" | grep -v "editor/toolkit/\(geometry\|surface\)\.h\"" |
+            cut -d: -f1 | sort -u)
+    if [ -n "$found" ]; then
+      echo "$folder must not include $other/:" $found
+      status=1
+    fi
+  done
+done <<'LAYERS'
+common engine chain instrument editor formats tools tests
+engine chain instrument editor formats tools tests
+chain instrument editor formats tools tests
+instrument editor formats tools tests
+editor/platform editor/toolkit instrument engine chain formats tools tests
+editor/toolkit instrument engine chain formats tools tests
+editor engine chain formats tools tests
+LAYERS
+
+names='\b(AEffect|ERect|Vst[A-Z][A-Za-z0-9_]*|kVst[A-Za-z0-9_]*|audioMaster[A-Za-z0-9_]*|eff[A-Z][A-Za-z0-9_]*|VKEY_[A-Z_]*|MODIFIER_[A-Z_]*)\b'
+leaks=$(grep -rnE "$names" common engine chain instrument editor --include='*.h' --include='*.cpp')
+if [ -n "$leaks" ]; then
+  echo "VST 2 names outside formats/vst2:"
+  echo "$leaks"
+  status=1
+fi
+exit $status
