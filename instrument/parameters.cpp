@@ -135,4 +135,10 @@ void formatParameterDisplay(int index, float value, char* text) {
   }
 }
 
+float optionValue(int index, int option) {
+  const int count = optionCount(index);
+  if (count < 2) return 0.0f;
+  return static_cast<float>(option) * (1.0f / static_cast<float>(count - 1));
+}
+
 }  // namespace vorlak
