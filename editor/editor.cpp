@@ -11,7 +11,6 @@
 #include "editor/toolkit/pixmap.h"
 #include "editor/toolkit/splash_area.h"
 #include "editor/toolkit/toggle_button.h"
-#include "formats/vst2/effect_base.h"
 #include "instrument/parameters.h"
 
 namespace vorlak {
@@ -20,8 +19,6 @@ namespace {
 
 constexpr int kListStyle = 1024;  // the current entry shown checked
 
-// Virtual key codes of the host interface.
-constexpr unsigned char kKeyLeft = 11, kKeyUp = 12, kKeyRight = 13, kKeyDown = 14;
 static_assert((kNumPrograms & (kNumPrograms - 1)) == 0, "programs wrap by a mask");
 constexpr int kProgramMask = kNumPrograms - 1;
 
@@ -47,15 +44,13 @@ constexpr KnobPlace kEffectKnobs[] = {{kFxPar1, {305, 491, 329, 515}, 137},
 Editor::RadioGroup::RadioGroup(int32_t tag, int index)
     : firstTag(tag), parameter(index), choices(std::min(optionCount(index), kMaxChoices)) {}
 
-HostEditor::HostEditor(EffectBase* owner) : effect(owner) { owner->attachEditor(this); }
-
-Editor::Editor(EffectBase* effect)
-    : GuiEditor(effect),
+Editor::Editor(EditorLink& instrument)
+    : GuiEditor(instrument),
       instruments(kInstrumentTag, kStrings),
       coils(kCoilTag, kCoils),
       amplifiers(kAmplifierTag, kAmpType),
       cabinets(kCabinetTag, kCabType) {
-  rectangle = {0, 0, kPanelHeight, kPanelWidth};
+  rectangle = {0, 0, kPanelWidth, kPanelHeight};
 }
 
 Editor::~Editor() {
@@ -63,21 +58,21 @@ Editor::~Editor() {
   releaseBitmaps();
 }
 
-VstIntPtr Editor::open(void* parent) {
+bool Editor::open(void* parent) {
   close();
   releaseBitmaps();
   for (int i = 0; i < kBitmapCount; ++i) {
     Pixmap* picture = Pixmap::create(kFirstBitmap + i);
     if (!picture) {
       close();
-      return 0;
+      return false;
     }
     picture->setTransparentColor(kMagenta);
     bitmaps[static_cast<size_t>(i)] = picture;
   }
   Pixmap* background = bitmap(128);
   const Rect panel{0, 0, background->width(), background->height()};
-  rectangle.bottom = static_cast<VstInt16>(panel.bottom);
+  rectangle.bottom = panel.bottom;
 
   GuiEditor::open(parent);
   frame = std::make_unique<RootFrame>(panel, parent, this);
@@ -85,7 +80,7 @@ VstIntPtr Editor::open(void* parent) {
   frame->setMouseRect(panel);
   build();
   opened = true;
-  return 1;
+  return true;
 }
 
 void Editor::build() {
@@ -93,7 +88,7 @@ void Editor::build() {
     frame->addWidget(widget);
     return widget;
   };
-  auto current = [this](int index) { return effect->getParameter(index); };
+  auto current = [this](int index) { return link.getParameter(index); };
   auto knob = [&](const KnobPlace& place) {
     const Point corner{place.size.left, place.size.top};
     controls[static_cast<size_t>(place.tag)] =
@@ -166,7 +161,7 @@ void Editor::addRadioGroup(RadioGroup& group, Rect firstLamp, int picture) {
     group.hitAreas[static_cast<size_t>(i)] = new ToggleButton(hitArea, this, tag, nullptr);
     frame->addWidget(group.hitAreas[static_cast<size_t>(i)]);
   }
-  showChoice(group, optionIndex(group.parameter, effect->getParameter(group.parameter)));
+  showChoice(group, optionIndex(group.parameter, link.getParameter(group.parameter)));
 }
 
 // The lit choice cannot be clicked again: its hit area takes no input.
@@ -181,7 +176,7 @@ void Editor::showChoice(RadioGroup& group, int choice) {
 
 void Editor::showName(BitmapText* view, int parameter) {
   char text[kParameterTextSize] = {};
-  formatParameterDisplay(parameter, effect->getParameter(parameter), text);
+  formatParameterDisplay(parameter, link.getParameter(parameter), text);
   if (text[0]) view->setText("%s", text);
 }
 
@@ -212,13 +207,13 @@ void Editor::idle() {
   GuiEditor::idle();
 }
 
-VstIntPtr Editor::keyDown(VstKeyCode& key) {
+int Editor::keyDown(const KeyStroke& key) {
   int step = 0;
   if (key.virt == kKeyLeft || key.virt == kKeyUp) step = -1;
   if (key.virt == kKeyRight || key.virt == kKeyDown) step = 1;
   if (step == 0) return -1;
-  effect->setProgram((effect->getProgram() + step) & kProgramMask);
-  effect->updateDisplay();
+  link.setProgram((link.getProgram() + step) & kProgramMask);
+  link.updateDisplay();
   return 1;
 }
 
@@ -242,25 +237,25 @@ void Editor::valueChanged(Painter*, ValueWidget* control) {
   const int32_t tag = control->getTag();
   if (control == playModeList || control == effectList) {
     const int choice = static_cast<PanelPopupList*>(control)->getCurrent();
-    if (choice >= 0) effect->setParameterAutomated(tag, optionValue(tag, choice));
+    if (choice >= 0) link.setParameterAutomated(tag, optionValue(tag, choice));
   } else if (tag >= 0 && tag < kNumParameters) {
-    effect->setParameterAutomated(tag, control->getValue());
+    link.setParameterAutomated(tag, control->getValue());
   } else if (tag == kEffectDownTag || tag == kEffectUpTag) {
     stepChoice(kFx, tag == kEffectUpTag ? 1 : -1);
   } else if (tag == kPlayModeDownTag || tag == kPlayModeUpTag) {
     stepChoice(kAid, tag == kPlayModeUpTag ? 1 : -1);
   } else if (RadioGroup* group = groupOfTag(tag)) {
-    effect->setParameterAutomated(group->parameter,
-                                  optionValue(group->parameter, tag - group->firstTag));
+    link.setParameterAutomated(group->parameter,
+                               optionValue(group->parameter, tag - group->firstTag));
   }
   postUpdate();
 }
 
 // The step buttons stop at both ends of the list rather than wrapping.
 void Editor::stepChoice(int parameter, int step) {
-  const int next = optionIndex(parameter, effect->getParameter(parameter)) + step;
+  const int next = optionIndex(parameter, link.getParameter(parameter)) + step;
   if (next < 0 || next >= optionCount(parameter)) return;
-  effect->setParameterAutomated(parameter, optionValue(parameter, next));
+  link.setParameterAutomated(parameter, optionValue(parameter, next));
 }
 
 Editor::RadioGroup* Editor::groupOfTag(int32_t tag) {

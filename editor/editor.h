@@ -1,6 +1,6 @@
 // The instrument's panel: 65 widgets at fixed places on a 396 x 530 picture, kept in step
 // with the 28 parameters both ways. A widget the user moves writes its parameter through
-// the effect's automated set; a parameter changed anywhere else is stored into its widgets,
+// the link's automated set; a parameter changed anywhere else is stored into its widgets,
 // which redraw at the next idle. Indexes, option names and the option rule are those of
 // the parameter table.
 #pragma once
@@ -18,8 +18,8 @@ class PanelPopupList;
 class Pixmap;
 class ToggleButton;
 
-constexpr VstInt16 kPanelWidth = 396;
-constexpr VstInt16 kPanelHeight = 530;
+constexpr int kPanelWidth = 396;
+constexpr int kPanelHeight = 530;
 
 class Editor : public GuiEditor, public ControlListener {
  public:
@@ -41,15 +41,15 @@ class Editor : public GuiEditor, public ControlListener {
     kCoilTag = 51,
   };
 
-  explicit Editor(EffectBase* effect);
+  explicit Editor(EditorLink& instrument);
   ~Editor() override;
 
-  VstIntPtr open(void* parent) override;
+  bool open(void* parent) override;
   void close() override;
   void idle() override;
   // The arrow keys step through the programs, wrapping around.
-  VstIntPtr keyDown(VstKeyCode& key) override;
-  // From the effect after any parameter change; index -1 is the engine's activity, which
+  int keyDown(const KeyStroke& key) override;
+  // From the format after any parameter change; index -1 is the engine's activity, which
   // the panel does not show.
   void setParameter(int index, float value) override;
   void valueChanged(Painter* painter, ValueWidget* control) override;

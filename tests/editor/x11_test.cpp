@@ -65,18 +65,18 @@ class X11Test : public ::testing::Test {
   }
 
   void SetUp() override {
-    hostLog() = {};
     setPlatform(nullptr);
     ASSERT_NE(host, nullptr) << "no X server; run under xvfb-run";
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
     parent = makeTopLevel(kParentX, kParentY);
-    editor = new ProbeEditor(&effect, journal, {0, 0, 200, 100}, {10, 10, 50, 50});
+    editor =
+        std::make_unique<ProbeEditor>(link, journal, Rect{0, 0, 200, 100}, Rect{10, 10, 50, 50});
   }
   void TearDown() override {
-    if (!host) return;
+    if (!editor) return;
     editor->close();
-    hostLog().onIdle = nullptr;
+    link.onIdle = nullptr;
     XDestroyWindow(host, parent);
     XSync(host, False);
   }
@@ -127,8 +127,8 @@ class X11Test : public ::testing::Test {
   static inline Display* host = nullptr;
   Window parent = 0;
   Journal journal;
-  BareEffect effect;
-  ProbeEditor* editor = nullptr;
+  RecordingLink link;
+  std::unique_ptr<ProbeEditor> editor;
 };
 
 TEST_F(X11Test, ChildWindowShowsExactlyTheBackBuffer) {
@@ -165,7 +165,7 @@ TEST_F(X11Test, ChildWindowShowsExactlyTheBackBuffer) {
   EXPECT_EQ(buffer.at(5, 5), picture.at(5, 5));
 }
 
-TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheHost) {
+TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheInstrument) {
   editor->open(handle(parent));
   ASSERT_TRUE(idleUntil([&] { return editor->probe->draws > 0; }));
   Probe* probe = editor->probe;
@@ -181,9 +181,9 @@ TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheHost) {
   // A drag: the widget's loop polls the buttons and runs the idle pump; the host moves the
   // pointer and lets go from its idle callback.
   probe->followsDrag = true;
-  hostLog() = {};
+  link.calls.clear();
   int step = 0;
-  hostLog().onIdle = [&] {
+  link.onIdle = [&] {
     ++step;
     if (step == 1) pointAt(25, 18);
     if (step == 2) pointAt(40, 35);
@@ -193,14 +193,14 @@ TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheHost) {
   pointAt(15, 15);
   button(true);
   ASSERT_TRUE(idleUntil([&] { return probe->clicks.size() == 2; }));
-  hostLog().onIdle = nullptr;
+  link.onIdle = nullptr;
   EXPECT_EQ(probe->clicks[1], (Point{15, 15}));
   EXPECT_EQ(probe->dragPath, (std::vector<Point>{{15, 15}, {25, 18}, {40, 35}, {120, 90}}));
   EXPECT_EQ(step, 4);
-  const auto& calls = hostLog().calls;
+  const auto& calls = link.calls;
   ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls.front(), std::make_pair(VstInt32{audioMasterBeginEdit}, VstInt32{5}));
-  EXPECT_EQ(calls.back(), std::make_pair(VstInt32{audioMasterEndEdit}, VstInt32{5}));
+  EXPECT_EQ(calls.front(), (RecordingLink::Call{RecordingLink::kBeginEdit, 5, 0.0f}));
+  EXPECT_EQ(calls.back(), (RecordingLink::Call{RecordingLink::kEndEdit, 5, 0.0f}));
 }
 
 TEST_F(X11Test, PopupMenuAnswersTheClickedEntryOrMinusOneWhenDismissed) {
