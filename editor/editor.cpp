@@ -1,7 +1,6 @@
 #include "editor/editor.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "editor/bitmap_text.h"
 #include "editor/fine_knob.h"
@@ -12,36 +11,16 @@
 #include "editor/toolkit/pixmap.h"
 #include "editor/toolkit/splash_area.h"
 #include "editor/toolkit/toggle_button.h"
-#include "formats/vst2/effect_base.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 
 namespace {
 
-constexpr VstInt32 kPickupParameter = 2;
-constexpr VstInt32 kEffectParameter = 20;
-constexpr VstInt32 kPlayModeParameter = 24;
-constexpr VstInt32 kParameterCount = 28;
-
-constexpr int kPlayModes = 6;
-constexpr float kPlayModeDecode = 5.99f;
-constexpr float kPlayModeEncode = 0.2f;
-constexpr int kEffects = 16;
-constexpr float kEffectDecode = 15.99f;
-constexpr float kEffectEncode = 0.06666667f;
 constexpr int kListStyle = 1024;  // the current entry shown checked
 
-constexpr const char* kPlayModeNames[kPlayModes] = {"None",      "AutoChords", "PwrChords",
-                                                    "Strumming", "Solo fixed", "Solo dynamic"};
-constexpr const char* kEffectNames[kEffects] = {
-    "Dry",         "AMP:Phaser",   "AMP:Tremolo",    "AMP:WahWah",  "AMP:WahWah LFO",
-    "AMP:Ringmod", "AMP:Fuzz Box", "AMP:Harmonizer", "AMP:Talkbox", "MST:Chorus",
-    "MST:Flanger", "MST:Phaser",   "MST:Leslie",     "MST:Tremolo", "MST:Dub Delay",
-    "MST:Multitap"};
-
-// Virtual key codes of the host interface.
-constexpr unsigned char kKeyLeft = 11, kKeyUp = 12, kKeyRight = 13, kKeyDown = 14;
-constexpr VstInt32 kProgramMask = 63;
+static_assert((kNumPrograms & (kNumPrograms - 1)) == 0, "programs wrap by a mask");
+constexpr int kProgramMask = kNumPrograms - 1;
 
 struct KnobPlace {
   int32_t tag;
@@ -51,27 +30,27 @@ struct KnobPlace {
 
 // Drawing order: the play-area knob, the string knobs, then after the groups the amplifier
 // knobs (42 pixels apart) and the effect knobs (37 apart).
-constexpr KnobPlace kTimingKnob{25, {311, 5, 342, 36}, 136};
+constexpr KnobPlace kTimingKnob{kTiming, {311, 5, 342, 36}, 136};
 constexpr KnobPlace kStringKnobs[] = {
-    {3, {126, 244, 164, 282}, 136}, {4, {164, 216, 202, 254}, 136}, {5, {205, 195, 243, 233}, 136},
-    {6, {250, 192, 288, 230}, 136}, {7, {310, 205, 348, 243}, 136}, {8, {284, 182, 309, 207}, 136},
-    {9, {343, 195, 368, 220}, 136}};
-constexpr KnobPlace kEffectKnobs[] = {{21, {305, 491, 329, 515}, 137},
-                                      {22, {342, 491, 366, 515}, 137}};
-
-// (int)(value x decode), kept inside the choices for values the effect would never send.
-int choiceOf(float value, float decode, int choices) {
-  const float product = value * decode;
-  if (!(product >= 0.0f)) return 0;
-  return std::min(static_cast<int>(product), choices - 1);
-}
+    {kTone, {126, 244, 164, 282}, 136},      {kSlapLevel, {164, 216, 202, 254}, 136},
+    {kFretLevel, {205, 195, 243, 233}, 136}, {kHarmonic, {250, 192, 288, 230}, 136},
+    {kDamp, {310, 205, 348, 243}, 136},      {kVelVScale, {284, 182, 309, 207}, 136},
+    {kVelDScale, {343, 195, 368, 220}, 136}};
+constexpr KnobPlace kEffectKnobs[] = {{kFxPar1, {305, 491, 329, 515}, 137},
+                                      {kFxPar2, {342, 491, 366, 515}, 137}};
 
 }  // namespace
 
-HostEditor::HostEditor(EffectBase* owner) : effect(owner) { owner->attachEditor(this); }
+Editor::RadioGroup::RadioGroup(int32_t tag, int index)
+    : firstTag(tag), parameter(index), choices(std::min(optionCount(index), kMaxChoices)) {}
 
-Editor::Editor(EffectBase* effect) : GuiEditor(effect) {
-  rectangle = {0, 0, kPanelHeight, kPanelWidth};
+Editor::Editor(EditorLink& instrument)
+    : GuiEditor(instrument),
+      instruments(kInstrumentTag, kStrings),
+      coils(kCoilTag, kCoils),
+      amplifiers(kAmplifierTag, kAmpType),
+      cabinets(kCabinetTag, kCabType) {
+  rectangle = {0, 0, kPanelWidth, kPanelHeight};
 }
 
 Editor::~Editor() {
@@ -79,21 +58,21 @@ Editor::~Editor() {
   releaseBitmaps();
 }
 
-VstIntPtr Editor::open(void* parent) {
+bool Editor::open(void* parent) {
   close();
   releaseBitmaps();
   for (int i = 0; i < kBitmapCount; ++i) {
     Pixmap* picture = Pixmap::create(kFirstBitmap + i);
     if (!picture) {
       close();
-      return 0;
+      return false;
     }
     picture->setTransparentColor(kMagenta);
     bitmaps[static_cast<size_t>(i)] = picture;
   }
   Pixmap* background = bitmap(128);
   const Rect panel{0, 0, background->width(), background->height()};
-  rectangle.bottom = static_cast<VstInt16>(panel.bottom);
+  rectangle.bottom = panel.bottom;
 
   GuiEditor::open(parent);
   frame = std::make_unique<RootFrame>(panel, parent, this);
@@ -101,7 +80,7 @@ VstIntPtr Editor::open(void* parent) {
   frame->setMouseRect(panel);
   build();
   opened = true;
-  return 1;
+  return true;
 }
 
 void Editor::build() {
@@ -109,18 +88,19 @@ void Editor::build() {
     frame->addWidget(widget);
     return widget;
   };
-  auto current = [this](VstInt32 index) { return effect->getParameter(index); };
+  auto current = [this](int index) { return link.getParameter(index); };
   auto knob = [&](const KnobPlace& place) {
     const Point corner{place.size.left, place.size.top};
     controls[static_cast<size_t>(place.tag)] =
         add(new FineKnob(place.size, this, place.tag, bitmap(128), bitmap(place.handle), corner));
     controls[static_cast<size_t>(place.tag)]->setValue(current(place.tag));
   };
-  auto list = [&](const Rect& size, int32_t tag, const char* const* names, int count,
-                  float decode) {
-    PanelPopupList* popup = add(new PanelPopupList(size, this, tag, nullptr, nullptr, kListStyle));
-    for (int i = 0; i < count; ++i) popup->addEntry(names[i]);
-    popup->setCurrent(choiceOf(current(tag), decode, count));
+  // The list of a parameter's options; its tag is the parameter.
+  auto list = [&](const Rect& size, int parameter) {
+    PanelPopupList* popup =
+        add(new PanelPopupList(size, this, parameter, nullptr, nullptr, kListStyle));
+    for (int i = 0; i < optionCount(parameter); ++i) popup->addEntry(optionName(parameter, i));
+    popup->setCurrent(optionIndex(parameter, current(parameter)));
     return popup;
   };
   auto stepButton = [&](const Rect& size, int32_t tag, int picture) {
@@ -136,33 +116,32 @@ void Editor::build() {
 
   const Rect playModeText{160, 17, 260, 25};
   playModeName = add(new BitmapText(playModeText, bitmap(129), 12, false, -1, 1));
-  showName(playModeName, kPlayModeParameter);
-  playModeList =
-      list(playModeText, kPlayModeParameter, kPlayModeNames, kPlayModes, kPlayModeDecode);
+  showName(playModeName, kAid);
+  playModeList = list(playModeText, kAid);
   stepButton({280, 7, 295, 21}, kPlayModeDownTag, 142);
   stepButton({280, 21, 295, 35}, kPlayModeUpTag, 143);
   knob(kTimingKnob);
-  toggleSwitch({349, 3, 385, 41}, 26, 144);
-  toggleSwitch({13, 204, 49, 242}, 27, 145);
+  toggleSwitch({349, 3, 385, 41}, kLatch, 144);
+  toggleSwitch({13, 204, 49, 242}, kGlissandoSrc, 145);
 
   addRadioGroup(instruments, {3, 87, 13, 97}, 132);
   addRadioGroup(coils, {61, 87, 71, 97}, 133);
 
   const Rect slider{167, 77, 370, 189};
-  controls[kPickupParameter] =
-      add(new PickupSlider(slider, this, kPickupParameter, bitmap(128), bitmap(138), bitmap(139),
-                           {slider.left, slider.top}));
-  controls[kPickupParameter]->setValue(current(kPickupParameter));
+  controls[kPickupPos] = add(new PickupSlider(slider, this, kPickupPos, bitmap(128), bitmap(138),
+                                              bitmap(139), {slider.left, slider.top}));
+  controls[kPickupPos]->setValue(current(kPickupPos));
   for (const KnobPlace& place : kStringKnobs) knob(place);
 
   addRadioGroup(amplifiers, {20, 348, 30, 358}, 134);
   addRadioGroup(cabinets, {75, 348, 85, 358}, 135);
-  for (int i = 0; i < 6; ++i) knob({13 + i, {123 + 42 * i, 338, 160 + 42 * i, 374}, 137});
+  // Drive, presence, feedback and the three EQ bands.
+  for (int i = 0; i < 6; ++i) knob({kDrive + i, {123 + 42 * i, 338, 160 + 42 * i, 374}, 137});
 
   const Rect effectText{113, 499, 256, 507};
   effectName = add(new BitmapText(effectText, bitmap(129), 20, false, -1, 1));
-  showName(effectName, kEffectParameter);
-  effectList = list(effectText, kEffectParameter, kEffectNames, kEffects, kEffectDecode);
+  showName(effectName, kFx);
+  effectList = list(effectText, kFx);
   stepButton({279, 490, 294, 504}, kEffectDownTag, 140);
   stepButton({279, 504, 294, 518}, kEffectUpTag, 141);
   for (const KnobPlace& place : kEffectKnobs) knob(place);
@@ -182,7 +161,7 @@ void Editor::addRadioGroup(RadioGroup& group, Rect firstLamp, int picture) {
     group.hitAreas[static_cast<size_t>(i)] = new ToggleButton(hitArea, this, tag, nullptr);
     frame->addWidget(group.hitAreas[static_cast<size_t>(i)]);
   }
-  showChoice(group, choiceOf(effect->getParameter(group.parameter), group.decode, group.choices));
+  showChoice(group, optionIndex(group.parameter, link.getParameter(group.parameter)));
 }
 
 // The lit choice cannot be clicked again: its hit area takes no input.
@@ -195,10 +174,9 @@ void Editor::showChoice(RadioGroup& group, int choice) {
   }
 }
 
-void Editor::showName(BitmapText* view, VstInt32 parameter) {
-  char text[256] = {};
-  effect->getParameterDisplay(parameter, text);
-  text[sizeof(text) - 1] = '\0';
+void Editor::showName(BitmapText* view, int parameter) {
+  char text[kParameterTextSize] = {};
+  formatParameterDisplay(parameter, link.getParameter(parameter), text);
   if (text[0]) view->setText("%s", text);
 }
 
@@ -229,26 +207,26 @@ void Editor::idle() {
   GuiEditor::idle();
 }
 
-VstIntPtr Editor::keyDown(VstKeyCode& key) {
-  VstInt32 step = 0;
+int Editor::keyDown(const KeyStroke& key) {
+  int step = 0;
   if (key.virt == kKeyLeft || key.virt == kKeyUp) step = -1;
   if (key.virt == kKeyRight || key.virt == kKeyDown) step = 1;
   if (step == 0) return -1;
-  effect->setProgram((effect->getProgram() + step) & kProgramMask);
-  effect->updateDisplay();
+  link.setProgram((link.getProgram() + step) & kProgramMask);
+  link.updateDisplay();
   return 1;
 }
 
-void Editor::setParameter(VstInt32 index, float value) {
-  if (!frame || !opened || index < 0 || index >= kParameterCount) return;
+void Editor::setParameter(int index, float value) {
+  if (!frame || !opened || index < 0 || index >= kNumParameters) return;
   if (RadioGroup* group = groupOfParameter(index)) {
-    showChoice(*group, choiceOf(value, group->decode, group->choices));
-  } else if (index == kEffectParameter) {
+    showChoice(*group, optionIndex(index, value));
+  } else if (index == kFx) {
     showName(effectName, index);
-    effectList->setCurrent(choiceOf(value, kEffectDecode, kEffects));
-  } else if (index == kPlayModeParameter) {
+    effectList->setCurrent(optionIndex(index, value));
+  } else if (index == kAid) {
     showName(playModeName, index);
-    playModeList->setCurrent(choiceOf(value, kPlayModeDecode, kPlayModes));
+    playModeList->setCurrent(optionIndex(index, value));
   } else if (ValueWidget* control = controls[static_cast<size_t>(index)]) {
     control->setValue(value);
   }
@@ -259,30 +237,25 @@ void Editor::valueChanged(Painter*, ValueWidget* control) {
   const int32_t tag = control->getTag();
   if (control == playModeList || control == effectList) {
     const int choice = static_cast<PanelPopupList*>(control)->getCurrent();
-    if (choice >= 0)
-      effect->setParameterAutomated(
-          tag, static_cast<float>(choice) *
-                   (tag == kPlayModeParameter ? kPlayModeEncode : kEffectEncode));
-  } else if (tag >= 0 && tag < kParameterCount) {
-    effect->setParameterAutomated(tag, control->getValue());
+    if (choice >= 0) link.setParameterAutomated(tag, optionValue(tag, choice));
+  } else if (tag >= 0 && tag < kNumParameters) {
+    link.setParameterAutomated(tag, control->getValue());
   } else if (tag == kEffectDownTag || tag == kEffectUpTag) {
-    stepChoice(kEffectParameter, kEffects, kEffectDecode, kEffectEncode,
-               tag == kEffectUpTag ? 1 : -1);
+    stepChoice(kFx, tag == kEffectUpTag ? 1 : -1);
   } else if (tag == kPlayModeDownTag || tag == kPlayModeUpTag) {
-    stepChoice(kPlayModeParameter, kPlayModes, kPlayModeDecode, kPlayModeEncode,
-               tag == kPlayModeUpTag ? 1 : -1);
+    stepChoice(kAid, tag == kPlayModeUpTag ? 1 : -1);
   } else if (RadioGroup* group = groupOfTag(tag)) {
-    effect->setParameterAutomated(group->parameter,
-                                  static_cast<float>(tag - group->firstTag) * group->encode);
+    link.setParameterAutomated(group->parameter,
+                               optionValue(group->parameter, tag - group->firstTag));
   }
   postUpdate();
 }
 
 // The step buttons stop at both ends of the list rather than wrapping.
-void Editor::stepChoice(VstInt32 parameter, int choices, float decode, float encode, int step) {
-  const int next = choiceOf(effect->getParameter(parameter), decode, choices) + step;
-  if (next < 0 || next >= choices) return;
-  effect->setParameterAutomated(parameter, static_cast<float>(next) * encode);
+void Editor::stepChoice(int parameter, int step) {
+  const int next = optionIndex(parameter, link.getParameter(parameter)) + step;
+  if (next < 0 || next >= optionCount(parameter)) return;
+  link.setParameterAutomated(parameter, optionValue(parameter, next));
 }
 
 Editor::RadioGroup* Editor::groupOfTag(int32_t tag) {
@@ -291,7 +264,7 @@ Editor::RadioGroup* Editor::groupOfTag(int32_t tag) {
   return nullptr;
 }
 
-Editor::RadioGroup* Editor::groupOfParameter(VstInt32 index) {
+Editor::RadioGroup* Editor::groupOfParameter(int index) {
   for (RadioGroup* group : {&instruments, &coils, &amplifiers, &cabinets})
     if (group->parameter == index) return group;
   return nullptr;

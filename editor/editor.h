@@ -1,13 +1,15 @@
 // The instrument's panel: 65 widgets at fixed places on a 396 x 530 picture, kept in step
 // with the 28 parameters both ways. A widget the user moves writes its parameter through
-// the effect's automated set; a parameter changed anywhere else is stored into its widgets,
-// which redraw at the next idle.
+// the link's automated set; a parameter changed anywhere else is stored into its widgets,
+// which redraw at the next idle. Indexes, option names and the option rule are those of
+// the parameter table.
 #pragma once
 
 #include <array>
 #include <vector>
 
 #include "editor/toolkit/gui_editor.h"
+#include "instrument/parameters.h"
 
 namespace vorlak {
 
@@ -16,8 +18,8 @@ class PanelPopupList;
 class Pixmap;
 class ToggleButton;
 
-constexpr VstInt16 kPanelWidth = 396;
-constexpr VstInt16 kPanelHeight = 530;
+constexpr int kPanelWidth = 396;
+constexpr int kPanelHeight = 530;
 
 class Editor : public GuiEditor, public ControlListener {
  public:
@@ -39,40 +41,43 @@ class Editor : public GuiEditor, public ControlListener {
     kCoilTag = 51,
   };
 
-  explicit Editor(EffectBase* effect);
+  explicit Editor(EditorLink& instrument);
   ~Editor() override;
 
-  VstIntPtr open(void* parent) override;
+  bool open(void* parent) override;
   void close() override;
   void idle() override;
-  VstIntPtr keyDown(VstKeyCode& key) override;
-  // From the effect after any parameter change; index -1 is the engine's activity, which
+  // The arrow keys step through the programs, wrapping around.
+  int keyDown(const KeyStroke& key) override;
+  // From the format after any parameter change; index -1 is the engine's activity, which
   // the panel does not show.
-  void setParameter(VstInt32 index, float value) override;
+  void setParameter(int index, float value) override;
   void valueChanged(Painter* painter, ValueWidget* control) override;
 
   bool isOpened() const { return opened; }
 
  private:
-  // A column of choices: each a lamp that shows the choice and an invisible hit area over
-  // the lamp and its printed label.
+  static constexpr int kMaxChoices = 7;
+
+  // A column of choices, one per option of its parameter: each a lamp that shows the choice
+  // and an invisible hit area over the lamp and its printed label.
   struct RadioGroup {
+    RadioGroup(int32_t tag, int index);
+
     int32_t firstTag;
-    VstInt32 parameter;
+    int parameter;
     int choices;
-    float decode;  // value x decode, truncated, is the choice shown
-    float encode;  // choice x encode is the value written
-    std::array<ToggleButton*, 7> lamps{};
-    std::array<ToggleButton*, 7> hitAreas{};
+    std::array<ToggleButton*, kMaxChoices> lamps{};
+    std::array<ToggleButton*, kMaxChoices> hitAreas{};
   };
 
   void build();
   void addRadioGroup(RadioGroup& group, Rect firstLamp, int bitmap);
   void showChoice(RadioGroup& group, int choice);
-  void showName(BitmapText* view, VstInt32 parameter);
-  void stepChoice(VstInt32 parameter, int choices, float decode, float encode, int step);
+  void showName(BitmapText* view, int parameter);
+  void stepChoice(int parameter, int step);
   RadioGroup* groupOfTag(int32_t tag);
-  RadioGroup* groupOfParameter(VstInt32 index);
+  RadioGroup* groupOfParameter(int index);
   Pixmap* bitmap(int id) const { return bitmaps[static_cast<size_t>(id - kFirstBitmap)]; }
   void releaseBitmaps();
 
@@ -80,11 +85,11 @@ class Editor : public GuiEditor, public ControlListener {
   // Bitmaps given up while a frame was still in use further up the stack: its widgets may
   // draw from them until that call returns.
   std::vector<Pixmap*> heldBack;
-  std::array<ValueWidget*, 28> controls{};  // knobs, slider and switches by parameter
-  RadioGroup instruments{kInstrumentTag, 0, 7, 6.99f, 0.16666667f};
-  RadioGroup coils{kCoilTag, 1, 3, 2.99f, 0.5f};
-  RadioGroup amplifiers{kAmplifierTag, 12, 4, 3.99f, 0.33333334f};
-  RadioGroup cabinets{kCabinetTag, 19, 4, 3.99f, 0.33333334f};
+  std::array<ValueWidget*, kNumParameters> controls{};  // knobs, slider, switches by index
+  RadioGroup instruments;
+  RadioGroup coils;
+  RadioGroup amplifiers;
+  RadioGroup cabinets;
   BitmapText* playModeName = nullptr;
   PanelPopupList* playModeList = nullptr;
   BitmapText* effectName = nullptr;

@@ -149,4 +149,10 @@ Patch decodePatch(const float* v) {
   return p;
 }
 
+float optionValue(int index, int option) {
+  const int count = optionCount(index);
+  if (count < 2) return 0.0f;
+  return static_cast<float>(option) * (1.0f / static_cast<float>(count - 1));
+}
+
 }  // namespace vorlak

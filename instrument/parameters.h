@@ -63,4 +63,9 @@ void formatParameterDisplay(int index, float value, char* text);
 // The engine's view of one pass: the option parameters decoded into their choices.
 Patch decodePatch(const float* values);
 
+// The value that selects option k of parameter index: k / (n - 1), taken as k times the
+// single-precision 1 / (n - 1), so that optionIndex decodes it back to k. 0 when the
+// parameter has no options.
+float optionValue(int index, int option);
+
 }  // namespace vorlak

@@ -1,7 +1,5 @@
 #include "editor/toolkit/gui_editor.h"
 
-#include "formats/vst2/effect_base.h"
-
 namespace vorlak {
 
 namespace {
@@ -27,25 +25,25 @@ class GuiEditor::FrameCall {
   GuiEditor& owner;
 };
 
-GuiEditor::GuiEditor(EffectBase* owner)
-    : HostEditor(owner), nextIdle(currentPlatform().tickCount()) {}
+GuiEditor::GuiEditor(EditorLink& instrument)
+    : HostEditor(instrument), nextIdle(currentPlatform().tickCount()) {}
 
 GuiEditor::~GuiEditor() {
   closeFrame();
   retired.clear();
 }
 
-VstIntPtr GuiEditor::getRect(ERect** rect) {
-  if (!rect) return 0;
-  *rect = &rectangle;
-  return 1;
+bool GuiEditor::getRect(Rect& rect) {
+  rect = rectangle;
+  return true;
 }
 
-VstIntPtr GuiEditor::open(void* parent) {
+// The base makes no frame: the editor deriving from it does, and answers whether it opened.
+bool GuiEditor::open(void* parent) {
   if (frame) closeFrame();
   postUpdate();
   parentWindow = parent;
-  return 0;
+  return false;
 }
 
 void GuiEditor::close() { closeFrame(); }
@@ -72,19 +70,19 @@ void GuiEditor::idle() {
   if (frame) frame->idleRedraw();
 }
 
-VstIntPtr GuiEditor::keyDown(VstKeyCode& key) {
+int GuiEditor::keyDown(const KeyStroke& key) {
   FrameCall call(*this);
   return frame ? frame->keyDown(key) : -1;
 }
 
-VstIntPtr GuiEditor::keyUp(VstKeyCode& key) {
+int GuiEditor::keyUp(const KeyStroke& key) {
   FrameCall call(*this);
   return frame ? frame->keyUp(key) : -1;
 }
 
-VstIntPtr GuiEditor::setKnobMode(VstInt32 mode) {
+bool GuiEditor::setKnobMode(int mode) {
   processKnobMode = mode;
-  return 1;
+  return true;
 }
 
 bool GuiEditor::onWheel(float distance) {
@@ -92,7 +90,7 @@ bool GuiEditor::onWheel(float distance) {
   return frame ? frame->wheel(nullptr, {0, 0}, distance) : false;
 }
 
-void GuiEditor::setParameter(VstInt32, float) { postUpdate(); }
+void GuiEditor::setParameter(int, float) { postUpdate(); }
 
 void GuiEditor::redraw(Widget*) {
   FrameCall call(*this);
@@ -119,7 +117,7 @@ void GuiEditor::idlePump() {
   if (frame) frame->dispatchEvents(true);
   nextIdle = now + 100;
   inIdle = true;
-  effect->masterIdle();
+  link.hostIdle();
   inIdle = false;
 }
 

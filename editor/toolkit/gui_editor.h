@@ -15,24 +15,25 @@ int knobMode();
 
 class GuiEditor : public HostEditor {
  public:
-  explicit GuiEditor(EffectBase* effect);
+  explicit GuiEditor(EditorLink& instrument);
   ~GuiEditor() override;
 
-  VstIntPtr getRect(ERect** rect) override;
-  VstIntPtr open(void* parent) override;
+  bool getRect(Rect& rect) override;
+  bool open(void* parent) override;
   void close() override;
   void idle() override;
-  VstIntPtr keyDown(VstKeyCode& key) override;
-  VstIntPtr keyUp(VstKeyCode& key) override;
-  VstIntPtr setKnobMode(VstInt32 mode) override;
+  int keyDown(const KeyStroke& key) override;
+  int keyUp(const KeyStroke& key) override;
+  bool setKnobMode(int mode) override;
   bool onWheel(float distance) override;
 
-  virtual void setParameter(VstInt32 index, float value);
+  // From the format after a parameter changed anywhere; value is the instrument's new one.
+  virtual void setParameter(int index, float value);
   virtual void redraw(Widget* widget);
   virtual void idlePump();
 
   RootFrame* getFrame() { return frame.get(); }
-  EffectBase* getEffect() { return effect; }
+  EditorLink& getLink() { return link; }
 
  protected:
   // Destroys the frame and its widgets; nothing without one. Called from inside the frame's
@@ -42,7 +43,7 @@ class GuiEditor : public HostEditor {
   // True while a call into the frame is still running further up the stack.
   bool insideFrameCall() const { return frameCalls > 0; }
 
-  ERect rectangle{0, 0, 0, 0};
+  Rect rectangle{0, 0, 0, 0};
   std::unique_ptr<RootFrame> frame;
   uint32_t nextIdle;
   bool inIdle = false;

@@ -1,30 +1,29 @@
-// The editor as the effect sees it: the few operations a host request can reach. The panel
-// derives from this; the effect owns whichever editor it made and destroys it.
+// The editor as a plug-in format sees it: the few operations a host request can reach. The
+// panel derives from this; the format owns whichever editor it made and destroys it, and
+// hands it the link through which it reaches the instrument.
 #pragma once
 
 #include "common/relaxed.h"
-#include "formats/vst2/vst2.h"
+#include "editor/toolkit/editor_link.h"
+#include "editor/toolkit/geometry.h"
+#include "editor/toolkit/key_stroke.h"
 
 namespace vorlak {
 
-class EffectBase;
-
 class HostEditor {
  public:
-  // Stores itself in the effect and raises the has-editor flag there.
-  explicit HostEditor(EffectBase* effect);
+  explicit HostEditor(EditorLink& instrument) : link(instrument) {}
   virtual ~HostEditor() = default;
 
   HostEditor(const HostEditor&) = delete;
   HostEditor& operator=(const HostEditor&) = delete;
 
-  virtual VstIntPtr getRect(ERect** rect) {
-    *rect = nullptr;
-    return 0;
-  }
-  virtual VstIntPtr open(void* parent) {
+  // The editor's rectangle in pixels; false when it has none to give.
+  virtual bool getRect(Rect&) { return false; }
+  // True when the editor opened in the parent window.
+  virtual bool open(void* parent) {
     parentWindow = parent;
-    return 0;
+    return false;
   }
   virtual void close() {}
   virtual void idle() {
@@ -35,13 +34,15 @@ class HostEditor {
   }
   virtual void update() {}
   virtual void postUpdate() { updateFlag = true; }
-  virtual VstIntPtr keyDown(VstKeyCode&) { return -1; }
-  virtual VstIntPtr keyUp(VstKeyCode&) { return -1; }
-  virtual VstIntPtr setKnobMode(VstInt32) { return 0; }
+  // What the handler answers; -1 when nothing used the key.
+  virtual int keyDown(const KeyStroke&) { return -1; }
+  virtual int keyUp(const KeyStroke&) { return -1; }
+  // True when the mode was taken.
+  virtual bool setKnobMode(int) { return false; }
   virtual bool onWheel(float) { return false; }
 
  protected:
-  EffectBase* effect;
+  EditorLink& link;
   void* parentWindow = nullptr;
   // Posted from any thread, taken by the panel's.
   Relaxed<bool> updateFlag = false;

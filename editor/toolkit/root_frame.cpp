@@ -6,7 +6,6 @@
 #include "editor/toolkit/gui_editor.h"
 #include "editor/toolkit/painter.h"
 #include "editor/toolkit/pixmap.h"
-#include "formats/vst2/effect_base.h"
 
 namespace vorlak {
 
@@ -95,8 +94,8 @@ void RootFrame::update(Painter& painter) {
   }
 }
 
-VstIntPtr RootFrame::keyDown(VstKeyCode& key) {
-  VstIntPtr result = -1;
+int RootFrame::keyDown(const KeyStroke& key) {
+  int result = -1;
   if (focus && (result = focus->keyDown(key)) != -1) return result;
   if (modal && (result = modal->keyDown(key)) != -1) return result;
   for (auto it = widgets.rbegin(); it != widgets.rend(); ++it)
@@ -104,8 +103,8 @@ VstIntPtr RootFrame::keyDown(VstKeyCode& key) {
   return -1;
 }
 
-VstIntPtr RootFrame::keyUp(VstKeyCode& key) {
-  VstIntPtr result = -1;
+int RootFrame::keyUp(const KeyStroke& key) {
+  int result = -1;
   if (focus && (result = focus->keyUp(key)) != -1) return result;
   if (modal && (result = modal->keyUp(key)) != -1) return result;
   for (auto it = widgets.rbegin(); it != widgets.rend(); ++it)
@@ -205,11 +204,11 @@ void RootFrame::setFocusWidget(Widget* widget) {
 }
 
 void RootFrame::beginEdit(int32_t tag) {
-  if (editor && editor->getEffect()) editor->getEffect()->beginEdit(tag);
+  if (editor) editor->getLink().beginEdit(tag);
 }
 
 void RootFrame::endEdit(int32_t tag) {
-  if (editor && editor->getEffect()) editor->getEffect()->endEdit(tag);
+  if (editor) editor->getLink().endEdit(tag);
 }
 
 void RootFrame::drawWidget(Widget* widget) {

@@ -22,8 +22,8 @@ class RootFrame : public Widget, private WindowEvents {
   void drawRect(Painter& painter, const Rect& area) override;
   void mouse(Painter& painter, Point where) override;
   void update(Painter& painter) override;
-  VstIntPtr keyDown(VstKeyCode& key) override;
-  VstIntPtr keyUp(VstKeyCode& key) override;
+  int keyDown(const KeyStroke& key) override;
+  int keyUp(const KeyStroke& key) override;
   bool drop(void** items, int count, int type, Point where) override;
   bool wheel(Painter* painter, Point where, float distance) override;
   GuiEditor* getEditor() const override { return editor; }
@@ -42,6 +42,8 @@ class RootFrame : public Widget, private WindowEvents {
   void setFocusWidget(Widget* widget);
   Widget* getFocusWidget() const { return focus; }
 
+  // A control's gesture on the parameter of its tag, told to the instrument through the
+  // editor's link; nothing without an editor.
   void beginEdit(int32_t tag);
   void endEdit(int32_t tag);
   // Draws widget, or the whole frame with none, at once.

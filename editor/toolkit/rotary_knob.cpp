@@ -187,6 +187,6 @@ bool RotaryKnob::wheel(Painter* painter, Point, float distance) {
   return wheelStep(painter, distance);
 }
 
-VstIntPtr RotaryKnob::keyDown(VstKeyCode& key) { return arrowKeyStep(key); }
+int RotaryKnob::keyDown(const KeyStroke& key) { return arrowKeyStep(key); }
 
 }  // namespace vorlak

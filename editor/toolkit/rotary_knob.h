@@ -18,7 +18,7 @@ class RotaryKnob : public ValueWidget {
   void draw(Painter& painter) override;
   void mouse(Painter& painter, Point where) override;
   bool wheel(Painter* painter, Point where, float distance) override;
-  VstIntPtr keyDown(VstKeyCode& key) override;
+  int keyDown(const KeyStroke& key) override;
 
   virtual void drawHandle(Painter& painter);
   virtual void setStartAngle(float angle);

@@ -149,6 +149,6 @@ void Slider::mouse(Painter& painter, Point where) {
 
 bool Slider::wheel(Painter* painter, Point, float distance) { return wheelStep(painter, distance); }
 
-VstIntPtr Slider::keyDown(VstKeyCode& key) { return arrowKeyStep(key); }
+int Slider::keyDown(const KeyStroke& key) { return arrowKeyStep(key); }
 
 }  // namespace vorlak

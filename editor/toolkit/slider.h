@@ -28,7 +28,7 @@ class Slider : public ValueWidget {
   void draw(Painter& painter) override;
   void mouse(Painter& painter, Point where) override;
   bool wheel(Painter* painter, Point where, float distance) override;
-  VstIntPtr keyDown(VstKeyCode& key) override;
+  int keyDown(const KeyStroke& key) override;
   bool removed(Widget* parent) override;
   bool attached(Widget* parent) override;
 

@@ -80,21 +80,21 @@ bool ValueWidget::wheelStep(Painter* painter, float distance) {
   return true;
 }
 
-VstIntPtr ValueWidget::arrowKeyStep(const VstKeyCode& key) {
+int ValueWidget::arrowKeyStep(const KeyStroke& key) {
   float steps;
   switch (key.virt) {
-    case VKEY_LEFT:
-    case VKEY_DOWN:
+    case kKeyLeft:
+    case kKeyDown:
       steps = -1.0f;
       break;
-    case VKEY_UP:
-    case VKEY_RIGHT:
+    case kKeyUp:
+    case kKeyRight:
       steps = 1.0f;
       break;
     default:
       return -1;
   }
-  stepValue(nullptr, steps, (key.modifier & MODIFIER_SHIFT) != 0);
+  stepValue(nullptr, steps, (key.modifier & kModifierShift) != 0);
   return 1;
 }
 

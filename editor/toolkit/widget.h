@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "editor/toolkit/geometry.h"
 #include "common/relaxed.h"
-#include "formats/vst2/vst2.h"
+#include "editor/toolkit/geometry.h"
+#include "editor/toolkit/key_stroke.h"
 
 namespace vorlak {
 
@@ -35,8 +35,9 @@ class Widget {
   virtual bool needsUpdate(const Rect& area) const { return size.overlaps(area); }
   virtual void mouse(Painter&, Point) {}
   virtual void update(Painter& painter);
-  virtual VstIntPtr keyDown(VstKeyCode&) { return -1; }
-  virtual VstIntPtr keyUp(VstKeyCode&) { return -1; }
+  // What the widget answers; -1 when it leaves the key alone.
+  virtual int keyDown(const KeyStroke&) { return -1; }
+  virtual int keyUp(const KeyStroke&) { return -1; }
   virtual bool drop(void**, int, int, Point) { return false; }
   virtual bool wheel(Painter*, Point, float) { return false; }
   virtual void loseFocus(Painter*) {}
@@ -117,7 +118,7 @@ class ValueWidget : public Widget {
   // (a tenth of it when fine), clamped, reported when dirty.
   void stepValue(Painter* painter, float steps, bool fine);
   bool wheelStep(Painter* painter, float distance);
-  VstIntPtr arrowKeyStep(const VstKeyCode& key);
+  int arrowKeyStep(const KeyStroke& key);
 
   ControlListener* listener;
   int32_t tag;

@@ -8,7 +8,8 @@
 namespace vorlak {
 
 Effect::Effect(audioMasterCallback hostCallback) : Instrument(hostCallback) {
-  panel = new (std::nothrow) Editor(this);
+  panel = new (std::nothrow) Editor(getEditorLink());
+  if (panel) attachEditor(panel);
   constructionFailed = panel == nullptr;
 }
 

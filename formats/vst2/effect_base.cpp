@@ -149,11 +149,20 @@ VstIntPtr EffectBase::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr valu
       else
         suspend();
       return 0;
-    case effEditGetRect:
+    case effEditGetRect: {
       if (!editor || !ptr) return 0;
-      return editor->getRect(static_cast<ERect**>(ptr));
+      ERect** answer = static_cast<ERect**>(ptr);
+      Rect size;
+      if (!editor->getRect(size)) {
+        *answer = nullptr;
+        return 0;
+      }
+      editorRect = editorRectOf(size);
+      *answer = &editorRect;
+      return 1;
+    }
     case effEditOpen:
-      return editor ? editor->open(ptr) : 0;
+      return editor && editor->open(ptr) ? 1 : 0;
     case effEditClose:
       if (editor) editor->close();
       return 0;

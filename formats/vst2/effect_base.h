@@ -4,6 +4,7 @@
 
 #include "common/relaxed.h"
 #include "common/text.h"
+#include "formats/vst2/effect_editor_link.h"
 #include "formats/vst2/vst2.h"
 
 namespace vorlak {
@@ -62,8 +63,10 @@ class EffectBase {
 
   AEffect* getAeffect() { return &record; }
   HostEditor* getEditor() { return editor; }
-  // Called by the editor's own construction.
+  // The effect takes the editor over (it destroys it) and raises the has-editor flag.
   void attachEditor(HostEditor* newEditor);
+  // What an editor made for this effect reaches it through.
+  EditorLink& getEditorLink() { return editorLink; }
 
   // The record's entry points: each recovers the effect from the record's object field.
   static VstIntPtr dispatchEntry(AEffect* effect, VstInt32 opcode, VstInt32 index,
@@ -81,6 +84,11 @@ class EffectBase {
   VstInt32 currentProgram = 0;
   VstInt32 blockSize = 1024;
   AEffect record{};
+
+ private:
+  EffectEditorLink editorLink{*this};
+  // The editor's rectangle as the last effEditGetRect handed it out.
+  ERect editorRect{};
 };
 
 }  // namespace vorlak

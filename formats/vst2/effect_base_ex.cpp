@@ -3,16 +3,6 @@
 #include "editor/toolkit/host_editor.h"
 
 namespace vorlak {
-namespace {
-
-// The modifiers arrive as a float; a host passing garbage must not reach an undefined
-// float-to-integer conversion.
-int modifierBits(float opt) {
-  if (!(opt >= 0.0f && opt < 256.0f)) return 0;
-  return static_cast<int>(opt) & 0xff;
-}
-
-}  // namespace
 
 VstIntPtr EffectBaseEx::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                    float opt) {
@@ -63,12 +53,11 @@ VstIntPtr EffectBaseEx::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effEditKeyDown:
     case effEditKeyUp: {
       if (!editor) return 0;
-      VstKeyCode key{index, static_cast<unsigned char>(value & 0xff),
-                     static_cast<unsigned char>(modifierBits(opt))};
+      const KeyStroke key = keyStrokeOf(index, value, opt);
       return opcode == effEditKeyDown ? editor->keyDown(key) : editor->keyUp(key);
     }
     case effSetEditKnobMode:
-      return editor ? editor->setKnobMode(static_cast<VstInt32>(value)) : 0;
+      return editor && editor->setKnobMode(static_cast<int>(value)) ? 1 : 0;
     case effGetCurrentMidiProgram:
       return -1;
     default:

@@ -24,7 +24,7 @@ namespace {
 constexpr uint32_t kRedPixel = 0xff0000, kBluePixel = 0x0000ff, kGreenPixel = 0x00ff00;
 constexpr uint32_t kWhitePixel = 0xffffff, kGreyPixel = 0x7f7f7f;
 
-// What each report saw: the value, and how many begin and end edits the host had by then.
+// What each report saw: the value, and how many begin and end edits the link had by then.
 struct Report {
   float value;
   int begins, ends;
@@ -32,9 +32,10 @@ struct Report {
 
 class Recorder : public ControlListener {
  public:
+  explicit Recorder(const RecordingLink& edits) : link(edits) {}
   void valueChanged(Painter*, ValueWidget* control) override {
-    reports.push_back({control->getValue(), hostLog().countOf(audioMasterBeginEdit),
-                       hostLog().countOf(audioMasterEndEdit)});
+    reports.push_back({control->getValue(), link.countOf(RecordingLink::kBeginEdit),
+                       link.countOf(RecordingLink::kEndEdit)});
   }
   std::vector<float> values() const {
     std::vector<float> out;
@@ -42,16 +43,17 @@ class Recorder : public ControlListener {
     return out;
   }
   std::vector<Report> reports;
+  const RecordingLink& link;
 };
 
 // A 400 x 200 panel in a headless window; the test adds what it needs.
 class PanelEditor : public GuiEditor {
  public:
-  explicit PanelEditor(EffectBase* effect) : GuiEditor(effect) { rectangle = {0, 0, 200, 400}; }
-  VstIntPtr open(void* parent) override {
+  explicit PanelEditor(EditorLink& link) : GuiEditor(link) { rectangle = {0, 0, 400, 200}; }
+  bool open(void* parent) override {
     GuiEditor::open(parent);
     frame = std::make_unique<RootFrame>(Rect{0, 0, 400, 200}, parent, this);
-    return 1;
+    return true;
   }
 };
 
@@ -71,15 +73,15 @@ struct Step {
 class CustomWidgets : public ::testing::Test {
  protected:
   CustomWidgets() {
-    hostLog() = {};
     platform.clock = 1000;
     setPlatform(&platform);
-    editor = new PanelEditor(&effect);  // owned by the effect
+    editor = std::make_unique<PanelEditor>(link);
     editor->open(&parent);
   }
   ~CustomWidgets() override {
     editor->close();
     for (Pixmap* p : pictures) p->forget();
+    editor.reset();
     setPlatform(nullptr);
   }
 
@@ -126,14 +128,14 @@ class CustomWidgets : public ::testing::Test {
         }
     return {box, count};
   }
-  int begins() const { return hostLog().countOf(audioMasterBeginEdit); }
-  int ends() const { return hostLog().countOf(audioMasterEndEdit); }
+  int begins() const { return link.countOf(RecordingLink::kBeginEdit); }
+  int ends() const { return link.countOf(RecordingLink::kEndEdit); }
 
   HeadlessPlatform platform;
-  BareEffect effect;
-  PanelEditor* editor;
+  RecordingLink link;
+  std::unique_ptr<PanelEditor> editor;
   int parent = 0;
-  Recorder recorder;
+  Recorder recorder{link};
   std::vector<Pixmap*> pictures;
 };
 
@@ -254,7 +256,7 @@ TEST_F(FineKnobTest, EveryDragReachesTheHostWithOneBeginBeforeAndOneEndAfterItsR
   }
   EXPECT_EQ(begins(), 1);
   EXPECT_EQ(ends(), 1);
-  EXPECT_EQ(hostLog().calls.back(), std::make_pair(VstInt32{audioMasterEndEdit}, VstInt32{7}));
+  EXPECT_EQ(link.calls.back(), (RecordingLink::Call{RecordingLink::kEndEdit, 7, 0.0f}));
 
   drag(*knob, {{{120, 70}, kLeftButton | kAlt}, {{120, 55}, kLeftButton | kAlt}});
   EXPECT_EQ(begins(), 2);

@@ -1,16 +1,20 @@
-// Shared by the editor suites: a widget that records what reaches it, a bare effect whose
-// host callback records what the editor sends, and a GuiEditor with one such widget.
+// Shared by the editor suites: a widget that records what reaches it, a link that records
+// what the editor asks of the instrument and keeps its values and programs as a format does,
+// and a GuiEditor with one such widget.
 #pragma once
 
+#include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "editor/toolkit/editor_link.h"
 #include "editor/toolkit/gui_editor.h"
 #include "editor/toolkit/painter.h"
 #include "editor/toolkit/root_frame.h"
 #include "editor/toolkit/widget.h"
-#include "formats/vst2/effect_base.h"
+#include "instrument/program.h"
 
 namespace vorlak::editortest {
 
@@ -49,11 +53,11 @@ class Probe : public ValueWidget {
     }
     if (frame()) frame()->endEdit(tag);
   }
-  VstIntPtr keyDown(VstKeyCode&) override {
+  int keyDown(const KeyStroke&) override {
     journal.note(name + " key");
     return keyAnswer;
   }
-  VstIntPtr keyUp(VstKeyCode&) override {
+  int keyUp(const KeyStroke&) override {
     journal.note(name + " keyup");
     return keyAnswer;
   }
@@ -82,54 +86,86 @@ class Probe : public ValueWidget {
   int draws = 0;
   std::vector<Point> clicks;
   int buttonsAtClick = 0;
-  VstIntPtr keyAnswer = -1;
+  int keyAnswer = -1;
   bool acceptsDrop = false;
   bool followsDrag = false;
   std::vector<Point> dragPath;
 };
 
-// The host side: every callback is logged; a test may act inside audioMasterIdle.
-struct HostLog {
-  std::vector<std::pair<VstInt32, VstInt32>> calls;  // opcode, index
-  std::function<void()> onIdle;
-  int countOf(VstInt32 opcode) const {
+// The instrument behind the link: every request is logged in order, and a test may act
+// inside the host's idle. It holds the factory bank and the current program, and like a
+// format it tells the editor it serves of every value it sets.
+class RecordingLink : public EditorLink {
+ public:
+  enum Kind { kBeginEdit, kEndEdit, kAutomate, kUpdateDisplay, kHostIdle };
+  struct Call {
+    Kind kind;
+    int index;
+    float value;
+    bool operator==(const Call&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Call& c) {
+      static const char* const kNames[] = {"begin edit", "end edit", "automate", "update display",
+                                           "host idle"};
+      return out << kNames[c.kind] << " " << c.index << " " << c.value;
+    }
+  };
+
+  RecordingLink() { std::memcpy(&bank, kFactoryPrograms, sizeof bank); }
+
+  void beginEdit(int index) override { calls.push_back({kBeginEdit, index, 0.0f}); }
+  void endEdit(int index) override { calls.push_back({kEndEdit, index, 0.0f}); }
+  void setParameterAutomated(int index, float value) override {
+    set(index, value);
+    calls.push_back({kAutomate, index, value});
+  }
+  float getParameter(int index) override {
+    return index >= 0 && index < kNumParameters ? bank.programs[program].values[index] : 0.0f;
+  }
+  int getProgram() override { return program; }
+  void setProgram(int number) override {
+    if (number < 0 || number >= kNumPrograms) return;
+    program = number;
+    for (int i = 0; i < kNumParameters; ++i) set(i, bank.programs[program].values[i]);
+  }
+  void updateDisplay() override { calls.push_back({kUpdateDisplay, 0, 0.0f}); }
+  // Runs a copy of onIdle, which may therefore replace itself.
+  void hostIdle() override {
+    calls.push_back({kHostIdle, 0, 0.0f});
+    if (std::function<void()> act = onIdle) act();
+  }
+
+  // A value set by the host: kept in the current program and told to the editor.
+  void set(int index, float value) {
+    if (index < 0 || index >= kNumParameters) return;
+    bank.programs[program].values[index] = value;
+    if (editor) editor->setParameter(index, value);
+  }
+  int countOf(Kind kind) const {
     int n = 0;
-    for (const auto& c : calls) n += c.first == opcode;
+    for (const Call& c : calls) n += c.kind == kind;
     return n;
   }
+
+  std::vector<Call> calls;
+  std::function<void()> onIdle;
+  GuiEditor* editor = nullptr;
+  ProgramBank bank;
+  int program = 0;
 };
 
-inline HostLog& hostLog() {
-  static HostLog log;
-  return log;
-}
-
-inline VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float) {
-  hostLog().calls.emplace_back(opcode, index);
-  if (opcode == audioMasterIdle && hostLog().onIdle) hostLog().onIdle();
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-class BareEffect : public EffectBase {
- public:
-  BareEffect() : EffectBase(hostCallback, 1, 1) {}
-  void process(float**, float**, VstInt32) override {}
-};
-
-// Opens a frame of the given size holding one probe; the effect owns the editor.
+// Opens a frame of the given size holding one probe.
 class ProbeEditor : public GuiEditor {
  public:
-  ProbeEditor(EffectBase* effect, Journal& j, Rect frameSize, Rect probeSize)
-      : GuiEditor(effect), journal(j), frameRect(frameSize), probeRect(probeSize) {
-    rectangle = {0, 0, static_cast<VstInt16>(frameSize.bottom),
-                 static_cast<VstInt16>(frameSize.right)};
+  ProbeEditor(EditorLink& link, Journal& j, Rect frameSize, Rect probeSize)
+      : GuiEditor(link), journal(j), frameRect(frameSize), probeRect(probeSize) {
+    rectangle = {0, 0, frameSize.right, frameSize.bottom};
   }
-  VstIntPtr open(void* parent) override {
+  bool open(void* parent) override {
     GuiEditor::open(parent);
     frame = std::make_unique<RootFrame>(frameRect, parent, this);
     probe = new Probe(probeRect, journal, "probe", kGreen, 5);
     frame->addWidget(probe);
-    return 1;
+    return true;
   }
   void close() override {
     probe = nullptr;

@@ -103,7 +103,7 @@ TEST_F(FrameTest, KeysGoToFocusThenModalThenWidgetsLastToFirst) {
   frame->setModalWidget(&modal);
   frame->setFocusWidget(a);
   take();
-  VstKeyCode key{0, VKEY_LEFT, 0};
+  KeyStroke key{0, kKeyLeft, 0};
   EXPECT_EQ(frame->keyDown(key), -1);
   EXPECT_EQ(take(), (Lines{"A key", "M key", "C key", "B key", "A key"}));
   b->keyAnswer = 7;

@@ -1,6 +1,6 @@
 // The editor base as the host drives it: pacing of the idle pump on a fake clock, what idle
-// does, the host operations, begin and end edit reaching the host, open and close, and a
-// scripted drag through a widget's own mouse loop.
+// does, the host operations, begin and end edit reaching the instrument's link, open and
+// close, and a scripted drag through a widget's own mouse loop.
 #include <gtest/gtest.h>
 
 #include "editor/platform/headless/headless_platform.h"
@@ -12,24 +12,24 @@ namespace {
 class GuiEditorTest : public ::testing::Test {
  protected:
   GuiEditorTest() {
-    hostLog() = {};
     platform.clock = 1000;
     setPlatform(&platform);
-    // The effect owns the editor from here on.
-    editor = new ProbeEditor(&effect, journal, {0, 0, 200, 100}, {10, 10, 50, 50});
+    editor =
+        std::make_unique<ProbeEditor>(link, journal, Rect{0, 0, 200, 100}, Rect{10, 10, 50, 50});
   }
   ~GuiEditorTest() override {
     editor->close();
-    hostLog().onIdle = nullptr;
+    link.onIdle = nullptr;
+    editor.reset();
     setPlatform(nullptr);
   }
 
-  int hostIdles() const { return hostLog().countOf(audioMasterIdle); }
+  int hostIdles() const { return link.countOf(RecordingLink::kHostIdle); }
 
   HeadlessPlatform platform;
   Journal journal;
-  BareEffect effect;
-  ProbeEditor* editor;
+  RecordingLink link;
+  std::unique_ptr<ProbeEditor> editor;
   int parent = 0;
 };
 
@@ -100,7 +100,7 @@ TEST_F(GuiEditorTest, PumpRedrawsDirtyWidgetsAndDispatchesOnePaintOnly) {
 
 TEST_F(GuiEditorTest, IdleCalledByTheHostFromItsIdleCallbackReturnsAtOnce) {
   int updatesSeen = -1;
-  hostLog().onIdle = [&] {
+  link.onIdle = [&] {
     editor->postUpdate();
     editor->idle();
     updatesSeen = editor->updates;
@@ -108,37 +108,34 @@ TEST_F(GuiEditorTest, IdleCalledByTheHostFromItsIdleCallbackReturnsAtOnce) {
   editor->idlePump();
   EXPECT_EQ(hostIdles(), 1);
   EXPECT_EQ(updatesSeen, 0);
-  hostLog().onIdle = nullptr;
+  link.onIdle = nullptr;
   editor->idle();
   EXPECT_EQ(editor->updates, 1);
 }
 
-TEST_F(GuiEditorTest, BeginAndEndEditReachTheHostWithTheTag) {
+TEST_F(GuiEditorTest, BeginAndEndEditReachTheLinkWithTheTag) {
   editor->open(&parent);
   editor->getFrame()->beginEdit(7);
   editor->getFrame()->endEdit(7);
-  const auto& calls = hostLog().calls;
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0], std::make_pair(VstInt32{audioMasterBeginEdit}, VstInt32{7}));
-  EXPECT_EQ(calls[1], std::make_pair(VstInt32{audioMasterEndEdit}, VstInt32{7}));
+  using Call = RecordingLink::Call;
+  EXPECT_EQ(link.calls, (std::vector<Call>{{RecordingLink::kBeginEdit, 7, 0.0f},
+                                           {RecordingLink::kEndEdit, 7, 0.0f}}));
 }
 
 TEST_F(GuiEditorTest, HostOperationsWithAndWithoutAFrame) {
-  ERect* rect = nullptr;
-  EXPECT_EQ(editor->getRect(&rect), 1);
-  ASSERT_NE(rect, nullptr);
-  EXPECT_EQ(rect->bottom, 100);
-  EXPECT_EQ(rect->right, 200);
-  VstKeyCode key{0, VKEY_UP, 0};
+  Rect rect{};
+  EXPECT_TRUE(editor->getRect(rect));
+  EXPECT_EQ(rect, (Rect{0, 0, 200, 100}));
+  KeyStroke key{0, kKeyUp, 0};
   EXPECT_EQ(editor->keyDown(key), -1);
   EXPECT_EQ(editor->keyUp(key), -1);
   EXPECT_FALSE(editor->onWheel(1.0f));
-  EXPECT_EQ(editor->setKnobMode(2), 1);
+  EXPECT_TRUE(editor->setKnobMode(2));
   EXPECT_EQ(knobMode(), 2);
   editor->setKnobMode(0);
   EXPECT_EQ(knobMode(), 0);
 
-  EXPECT_EQ(editor->GuiEditor::open(&parent), 0);
+  EXPECT_FALSE(editor->GuiEditor::open(&parent));
   editor->open(&parent);
   Probe* probe = editor->probe;
   probe->keyAnswer = 1;
@@ -185,7 +182,7 @@ TEST_F(GuiEditorTest, OpenCloseTwiceAndAParentDestroyedFirst) {
   EXPECT_EQ(journal.destroyed, 3);
 }
 
-TEST_F(GuiEditorTest, DragLoopFollowsThePointerAndBracketsTheEditForTheHost) {
+TEST_F(GuiEditorTest, DragLoopFollowsThePointerAndBracketsTheEditForTheInstrument) {
   editor->open(&parent);
   Probe* probe = editor->probe;
   probe->followsDrag = true;
@@ -200,8 +197,8 @@ TEST_F(GuiEditorTest, DragLoopFollowsThePointerAndBracketsTheEditForTheHost) {
   editor->idle();
   EXPECT_EQ(probe->clicks, (std::vector<Point>{{20, 20}}));
   EXPECT_EQ(probe->dragPath, (std::vector<Point>{{20, 20}, {30, 25}, {45, 40}}));
-  EXPECT_EQ(hostLog().calls.front(), std::make_pair(VstInt32{audioMasterBeginEdit}, VstInt32{5}));
-  EXPECT_EQ(hostLog().calls.back(), std::make_pair(VstInt32{audioMasterEndEdit}, VstInt32{5}));
+  EXPECT_EQ(link.calls.front(), (RecordingLink::Call{RecordingLink::kBeginEdit, 5, 0.0f}));
+  EXPECT_EQ(link.calls.back(), (RecordingLink::Call{RecordingLink::kEndEdit, 5, 0.0f}));
   EXPECT_GE(hostIdles(), 1);  // the loop kept the host going
 }
 
@@ -212,14 +209,14 @@ TEST_F(GuiEditorTest, HostClosingTheEditorInsideAMouseLoopEndsTheLoopSafely) {
   platform.script = [&](int query) {
     if (query == 1000) platform.buttons = 0;  // a way out should the close not end it
   };
-  hostLog().onIdle = [&] { editor->close(); };
+  link.onIdle = [&] { editor->close(); };
   platform.window()->queueButtonDown({20, 20}, kLeftButton);
   editor->idle();
   EXPECT_LT(platform.buttonQueries, 1000);
   EXPECT_EQ(editor->getFrame(), nullptr);
   EXPECT_EQ(journal.destroyed, 1);
   EXPECT_EQ(platform.windowCount(), 0);
-  EXPECT_EQ(hostLog().countOf(audioMasterEndEdit), 1);
+  EXPECT_EQ(link.countOf(RecordingLink::kEndEdit), 1);
 }
 
 }  // namespace

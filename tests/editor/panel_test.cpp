@@ -1,7 +1,8 @@
-// The instrument's panel on the headless window system, driven as a user and a host would:
-// the layout against the documented table, building from the current values, clicks on
-// step buttons, radio groups, switches, lists and the logo, a scripted knob drag, program
-// stepping with the arrow keys, and what the host's parameter changes do to the widgets.
+// The instrument's panel on the headless window system, driven as a user and a host would
+// over a recording link: the layout against the documented table, building from the current
+// values, clicks on step buttons, radio groups, switches, lists and the logo, a scripted
+// knob drag, program stepping with the arrow keys, and what the host's parameter changes do
+// to the widgets.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -20,31 +21,13 @@
 #include "editor/toolkit/pixmap.h"
 #include "editor/toolkit/splash_area.h"
 #include "editor/toolkit/toggle_button.h"
-#include "formats/vst2/effect.h"
+#include "editor_fixture.h"
+#include "instrument/parameters.h"
 
-namespace vorlak {
+namespace vorlak::editortest {
 namespace {
 
-struct Call {
-  VstInt32 opcode, index;
-  float value;
-};
-std::vector<Call> calls;
-std::function<void()> onHostIdle;  // runs once, at the next idle the panel asks the host for
-
-VstIntPtr recordHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
-  if (opcode != audioMasterIdle) calls.push_back({opcode, index, opt});
-  if (opcode == audioMasterIdle && onHostIdle) std::exchange(onHostIdle, nullptr)();
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-// The automations the panel sent since the last clear, as (index, value).
-std::vector<std::pair<VstInt32, float>> automations() {
-  std::vector<std::pair<VstInt32, float>> out;
-  for (const Call& c : calls)
-    if (c.opcode == audioMasterAutomate) out.emplace_back(c.index, c.value);
-  return out;
-}
+using Call = RecordingLink::Call;
 
 enum Kind { kToggle, kSplash, kText, kList, kHold, kKnob, kSwitch, kSlider };
 
@@ -113,27 +96,40 @@ bool isKind(Widget* w, Kind kind) {
 }
 
 // Widget numbers (from 0) of the rows the tests touch.
-constexpr int kPlayModeName = 2, kPlayModeList = 3, kLatch = 7, kFirstInstrumentLamp = 9;
+constexpr int kPlayModeName = 2, kPlayModeList = 3, kLatchSwitch = 7, kFirstInstrumentLamp = 9;
 constexpr int kFirstAmplifierLamp = 37, kEffectName = 59, kEffectList = 60;
 
 class PanelTest : public ::testing::Test {
  protected:
   PanelTest() {
-    calls.clear();
-    onHostIdle = nullptr;
     setPlatform(&platform);
-    record = createEffect(recordHost);
-    effect = static_cast<Effect*>(static_cast<EffectBase*>(record->object));
-    editor = static_cast<Editor*>(effect->getEditor());
+    editor = std::make_unique<Editor>(link);
+    link.editor = editor.get();
   }
   ~PanelTest() override {
-    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+    editor.reset();
     setPlatform(nullptr);
+  }
+
+  // What the panel asked of the instrument since the last clear, leaving out the idles
+  // it gave the host.
+  std::vector<Call> calls() const {
+    std::vector<Call> out;
+    for (const Call& c : link.calls)
+      if (c.kind != RecordingLink::kHostIdle) out.push_back(c);
+    return out;
+  }
+  // The automations among them, as (index, value).
+  std::vector<std::pair<int, float>> automations() const {
+    std::vector<std::pair<int, float>> out;
+    for (const Call& c : link.calls)
+      if (c.kind == RecordingLink::kAutomate) out.emplace_back(c.index, c.value);
+    return out;
   }
 
   // Opens as a host does and lets the first expose draw everything.
   void open() {
-    ASSERT_EQ(editor->open(&parent), 1);
+    ASSERT_TRUE(editor->open(&parent));
     platform.window()->queuePaint({0, 0, kPanelWidth, kPanelHeight});
     editor->idle();
   }
@@ -152,8 +148,8 @@ class PanelTest : public ::testing::Test {
     return false;
   }
 
-  // Every knob, both switches and the slider against the effect's own value.
-  void expectControlsMatchTheEffect() {
+  // Every knob, both switches and the slider against the instrument's own value.
+  void expectControlsMatchTheInstrument() {
     int checked = 0;
     for (int i = 0; i < 65; ++i) {
       Widget* w = widget(i);
@@ -179,21 +175,19 @@ class PanelTest : public ::testing::Test {
     platform.script = nullptr;
     platform.buttons = 0;
   }
-  void setHost(VstInt32 index, float value) { record->setParameter(record, index, value); }
-  float value(VstInt32 index) { return record->getParameter(record, index); }
+  void setHost(int index, float value) { link.set(index, value); }
+  float value(int index) { return link.getParameter(index); }
 
   HeadlessPlatform platform;
-  AEffect* record = nullptr;
-  Effect* effect = nullptr;
-  Editor* editor = nullptr;
+  RecordingLink link;
+  std::unique_ptr<Editor> editor;
   int parent = 0;
 };
 
 TEST_F(PanelTest, WidgetsFollowTheLayoutTableInOrder) {
-  ERect* rect = nullptr;
-  ASSERT_EQ(editor->getRect(&rect), 1);
-  EXPECT_EQ(rect->bottom, 530);
-  EXPECT_EQ(rect->right, 396);
+  Rect rect{};
+  ASSERT_TRUE(editor->getRect(rect));
+  EXPECT_EQ(rect, (Rect{0, 0, 396, 530}));
   open();
   const std::vector<Expected> rows = documentedLayout();
   ASSERT_EQ(rows.size(), 65u);
@@ -237,7 +231,7 @@ TEST_F(PanelTest, OpeningBuildsFromCurrentValuesAndReopeningRebuilds) {
   EXPECT_EQ(editor->getFrame(), nullptr);
   open();
   EXPECT_TRUE(editor->isOpened());
-  expectControlsMatchTheEffect();
+  expectControlsMatchTheInstrument();
   EXPECT_EQ(lit(kFirstInstrumentLamp, 7), 6);
   EXPECT_FALSE(widget(kFirstInstrumentLamp + 13)->isInputEnabled());
   EXPECT_TRUE(widget(kFirstInstrumentLamp + 1)->isInputEnabled());
@@ -253,7 +247,7 @@ TEST_F(PanelTest, OpeningBuildsFromCurrentValuesAndReopeningRebuilds) {
   EXPECT_FALSE(editor->isOpened());
   EXPECT_EQ(editor->getFrame(), nullptr);
   EXPECT_EQ(platform.windowCount(), 0);
-  setHost(20, 1.0f);  // while closed: only the effect hears of it
+  setHost(20, 1.0f);  // while closed: only the instrument keeps it
   editor->setParameter(24, 0.0f);
   open();
   EXPECT_EQ(text(kEffectName), "MST:Multitap        ");
@@ -272,12 +266,11 @@ TEST_F(PanelTest, PartialPaintsAroundValueChangesLeaveTheFreshPanel) {
     const char* what;
     std::function<void()> apply;
   };
-  const std::vector<Change> changes = {
-      {"program 42", [this] { record->dispatcher(record, effSetProgram, 0, 42, nullptr, 0.0f); }},
-      {"program 5", [this] { record->dispatcher(record, effSetProgram, 0, 5, nullptr, 0.0f); }},
-      {"pickup", [this] { setHost(2, 0.93f); }},
-      {"FX", [this] { setHost(20, 9 * 0.06666667f); }},
-      {"Drive knob", [this] { setHost(13, 0.05f); }}};
+  const std::vector<Change> changes = {{"program 42", [this] { link.setProgram(42); }},
+                                       {"program 5", [this] { link.setProgram(5); }},
+                                       {"pickup", [this] { setHost(2, 0.93f); }},
+                                       {"FX", [this] { setHost(20, 9 * 0.06666667f); }},
+                                       {"Drive knob", [this] { setHost(13, 0.05f); }}};
   // Through the pickup slider; the effect display and its knobs; the column a menu covered
   // (x 114 to 315); two amplifier knobs and a string knob cut in half.
   const Rect cuts[] = {{180, 70, 240, 150},
@@ -291,7 +284,7 @@ TEST_F(PanelTest, PartialPaintsAroundValueChangesLeaveTheFreshPanel) {
       for (Order order : {kBefore, kAfter, kBoth, kQueuedForIdle}) {
         SCOPED_TRACE(std::string(change.what) + " cut at " + std::to_string(cut.left) + "," +
                      std::to_string(cut.top) + " order " + std::to_string(order));
-        record->dispatcher(record, effSetProgram, 0, 0, nullptr, 0.0f);
+        link.setProgram(0);
         setHost(2, 0.1f);
         setHost(13, 0.8f);
         setHost(20, 6 * 0.06666667f);  // "AMP:Fuzz Box"
@@ -324,36 +317,36 @@ TEST_F(PanelTest, StepButtonsStopAtTheEndsOfTheirLists) {
   open();
   const Point effectDown{286, 497}, effectUp{286, 511}, playDown{287, 14}, playUp{287, 28};
   setHost(20, 15 * 0.06666667f);  // "MST:Multitap"
-  calls.clear();
+  link.calls.clear();
   click(effectUp, 3);
   EXPECT_TRUE(automations().empty());
   click(effectDown);
-  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{{20, 14 * 0.06666667f}}));
+  EXPECT_EQ(automations(), (std::vector<std::pair<int, float>>{{20, 14 * 0.06666667f}}));
 
   setHost(20, 0.0f);  // "Dry"
-  calls.clear();
+  link.calls.clear();
   click(effectDown);
   click(effectUp);
-  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{{20, 0.06666667f}}));
+  EXPECT_EQ(automations(), (std::vector<std::pair<int, float>>{{20, 0.06666667f}}));
   EXPECT_EQ(text(kEffectName), "AMP:Phaser          ");
 
   setHost(24, 1.0f);
-  calls.clear();
+  link.calls.clear();
   click(playUp);
   click(playDown);
   setHost(24, 0.0f);
   click(playDown);
   click(playUp);
-  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{{24, 4 * 0.2f}, {24, 0.2f}}));
+  EXPECT_EQ(automations(), (std::vector<std::pair<int, float>>{{24, 4 * 0.2f}, {24, 0.2f}}));
   EXPECT_EQ(text(kPlayModeName), "AutoChords  ");
 }
 
 TEST_F(PanelTest, RadioGroupWritesItsChoiceAndLightsTheHostsValue) {
   open();
   setHost(0, 0.0f);
-  calls.clear();
+  link.calls.clear();
   click({30, 87 + 12 * 6 + 5});  // on the label of choice 6
-  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{{0, 1.0f}}));
+  EXPECT_EQ(automations(), (std::vector<std::pair<int, float>>{{0, 1.0f}}));
   EXPECT_EQ(lit(kFirstInstrumentLamp, 7), 6);
   editor->idle();
   // The lit lamp shows the lower half of its picture, the others the upper half.
@@ -377,20 +370,20 @@ TEST_F(PanelTest, RadioGroupWritesItsChoiceAndLightsTheHostsValue) {
   EXPECT_FALSE(widget(kFirstInstrumentLamp + 7)->isInputEnabled());
   EXPECT_TRUE(widget(kFirstInstrumentLamp + 13)->isInputEnabled());
 
-  calls.clear();
+  link.calls.clear();
   click({40, 348 + 12 * 3 + 5});   // amplifier "Bandpass"
   click({100, 348 + 12 * 2 + 5});  // cabinet "Combo"
   click({90, 87 + 12 * 2 + 5});    // coils "Double"
-  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{
-                               {12, 1.0f}, {19, 2 * 0.33333334f}, {1, 1.0f}}));
+  EXPECT_EQ(automations(),
+            (std::vector<std::pair<int, float>>{{12, 1.0f}, {19, 2 * 0.33333334f}, {1, 1.0f}}));
 }
 
 TEST_F(PanelTest, SwitchAndListsWriteTheirChoices) {
   open();
   setHost(26, 1.0f);
-  calls.clear();
+  link.calls.clear();
   click({367, 20});
-  EXPECT_EQ(control(kLatch)->getValue(), 0.0f);
+  EXPECT_EQ(control(kLatchSwitch)->getValue(), 0.0f);
 
   platform.menuChoice = 9;
   click({180, 503});
@@ -405,7 +398,7 @@ TEST_F(PanelTest, SwitchAndListsWriteTheirChoices) {
   platform.menuChoice = -1;  // dismissed: nothing written
   click({200, 20});
 
-  EXPECT_EQ(automations(), (std::vector<std::pair<VstInt32, float>>{
+  EXPECT_EQ(automations(), (std::vector<std::pair<int, float>>{
                                {26, 0.0f}, {20, 9 * 0.06666667f}, {24, 4 * 0.2f}}));
   EXPECT_EQ(text(kEffectName), "MST:Chorus          ");
   EXPECT_EQ(text(kPlayModeName), "Solo fixed  ");
@@ -414,7 +407,7 @@ TEST_F(PanelTest, SwitchAndListsWriteTheirChoices) {
 TEST_F(PanelTest, ToneDragAutomatesBetweenBeginAndEndEdit) {
   setHost(3, 0.25f);
   open();
-  calls.clear();
+  link.calls.clear();
   const Point centre{145, 263};
   platform.pointer = centre;
   platform.buttons = kLeftButton;
@@ -428,17 +421,16 @@ TEST_F(PanelTest, ToneDragAutomatesBetweenBeginAndEndEdit) {
   editor->idle();
   platform.script = nullptr;
 
-  ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(calls.front().opcode, audioMasterBeginEdit);
-  EXPECT_EQ(calls.front().index, 3);
-  EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
-  EXPECT_EQ(calls.back().index, 3);
+  const std::vector<Call> edits = calls();
+  ASSERT_GE(edits.size(), 3u);
+  EXPECT_EQ(edits.front(), (Call{RecordingLink::kBeginEdit, 3, 0.0f}));
+  EXPECT_EQ(edits.back(), (Call{RecordingLink::kEndEdit, 3, 0.0f}));
   float previous = 0.25f;
-  for (size_t i = 1; i + 1 < calls.size(); ++i) {
-    EXPECT_EQ(calls[i].opcode, audioMasterAutomate);
-    EXPECT_EQ(calls[i].index, 3);
-    EXPECT_GT(calls[i].value, previous);
-    previous = calls[i].value;
+  for (size_t i = 1; i + 1 < edits.size(); ++i) {
+    EXPECT_EQ(edits[i].kind, RecordingLink::kAutomate);
+    EXPECT_EQ(edits[i].index, 3);
+    EXPECT_GT(edits[i].value, previous);
+    previous = edits[i].value;
   }
   EXPECT_NEAR(previous, 0.25f + 40.0f / 200.0f, 1e-6f);  // half the range per 100 pixels
   EXPECT_EQ(value(3), previous);
@@ -446,32 +438,32 @@ TEST_F(PanelTest, ToneDragAutomatesBetweenBeginAndEndEdit) {
 
 TEST_F(PanelTest, ArrowKeysStepThroughProgramsAndEveryWidgetFollows) {
   open();
-  ASSERT_EQ(record->dispatcher(record, effGetProgram, 0, 0, nullptr, 0.0f), 0);
-  calls.clear();
-  VstKeyCode left{0, 11, 0};
-  EXPECT_EQ(record->dispatcher(record, effEditKeyDown, 0, left.virt, nullptr, 0.0f), 1);
-  EXPECT_EQ(record->dispatcher(record, effGetProgram, 0, 0, nullptr, 0.0f), 63);
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.back().opcode, audioMasterUpdateDisplay);
+  ASSERT_EQ(link.getProgram(), 0);
+  link.calls.clear();
+  const KeyStroke left{0, kKeyLeft, 0};
+  EXPECT_EQ(editor->keyDown(left), 1);
+  EXPECT_EQ(link.getProgram(), 63);
+  ASSERT_FALSE(calls().empty());
+  EXPECT_EQ(calls().back().kind, RecordingLink::kUpdateDisplay);
   EXPECT_TRUE(anyDirty());
   editor->idle();
   EXPECT_FALSE(anyDirty());
-  expectControlsMatchTheEffect();
+  expectControlsMatchTheInstrument();
   EXPECT_EQ(lit(kFirstInstrumentLamp, 7), static_cast<int>(value(0) * 6.99f));
   EXPECT_EQ(lit(kFirstInstrumentLamp + 14, 3), static_cast<int>(value(1) * 2.99f));
   EXPECT_EQ(lit(kFirstAmplifierLamp, 4), static_cast<int>(value(12) * 3.99f));
   EXPECT_EQ(lit(kFirstAmplifierLamp + 8, 4), static_cast<int>(value(19) * 3.99f));
-  char name[64] = {};
-  record->dispatcher(record, effGetParamDisplay, 20, 0, name, 0.0f);
+  char name[kParameterTextSize] = {};
+  formatParameterDisplay(20, value(20), name);
   EXPECT_EQ(text(kEffectName).substr(0, std::string(name).size()), name);
-  record->dispatcher(record, effGetParamDisplay, 24, 0, name, 0.0f);
+  formatParameterDisplay(24, value(24), name);
   EXPECT_EQ(text(kPlayModeName).substr(0, std::string(name).size()), name);
 
-  VstKeyCode down{0, 14, 0}, up{0, 12, 0}, other{'a', 0, 0};
+  const KeyStroke down{0, kKeyDown, 0}, up{0, kKeyUp, 0}, other{'a', 0, 0};
   EXPECT_EQ(editor->keyDown(down), 1);
-  EXPECT_EQ(record->dispatcher(record, effGetProgram, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(link.getProgram(), 0);
   EXPECT_EQ(editor->keyDown(up), 1);
-  EXPECT_EQ(record->dispatcher(record, effGetProgram, 0, 0, nullptr, 0.0f), 63);
+  EXPECT_EQ(link.getProgram(), 63);
   EXPECT_EQ(editor->keyDown(other), -1);
 }
 
@@ -481,7 +473,7 @@ TEST_F(PanelTest, ReservedParametersActivityAndClosedPanelTouchNothing) {
   setHost(10, 0.3f);
   setHost(11, 0.7f);
   setHost(23, 1.0f);
-  effect->notifyActivity(-1, 1.0f);
+  editor->setParameter(-1, 1.0f);  // the engine's activity
   editor->setParameter(28, 1.0f);
   editor->setParameter(-5, 1.0f);
   EXPECT_FALSE(anyDirty());
@@ -491,7 +483,7 @@ TEST_F(PanelTest, ReservedParametersActivityAndClosedPanelTouchNothing) {
 
   editor->close();
   setHost(3, 0.8f);
-  effect->notifyActivity(-1, 0.0f);
+  editor->setParameter(-1, 0.0f);
   editor->idle();
   EXPECT_EQ(editor->getFrame(), nullptr);
 }
@@ -509,7 +501,7 @@ TEST_F(PanelTest, LogoPictureShowsOnAClickAndHidesOnTheNext) {
     for (int x = 0; x < 364; x += 5) differing += screen.at(16 + x, 52 + y) != picture.at(x, y);
   EXPECT_EQ(differing, 0);
 
-  calls.clear();
+  link.calls.clear();
   click({286, 511});  // the effect step button lies outside the picture: the click is lost
   EXPECT_TRUE(automations().empty());
   EXPECT_EQ(editor->getFrame()->getModalWidget(), logo);
@@ -524,7 +516,11 @@ TEST_F(PanelTest, LogoPictureShowsOnAClickAndHidesOnTheNext) {
 
 TEST_F(PanelTest, HostClosingThePanelInsideADragLeavesNothingBehind) {
   open();
-  onHostIdle = [this] { record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f); };
+  // Once, at the next idle the panel gives the host.
+  link.onIdle = [this] {
+    link.onIdle = nullptr;
+    editor->close();
+  };
   const Point centre{145, 263};
   platform.pointer = centre;
   platform.buttons = kLeftButton;
@@ -533,16 +529,16 @@ TEST_F(PanelTest, HostClosingThePanelInsideADragLeavesNothingBehind) {
   editor->idle();  // the knob's loop ends when the closed window reports no buttons
   platform.script = nullptr;
   platform.buttons = 0;
-  EXPECT_EQ(onHostIdle, nullptr);
+  EXPECT_EQ(link.onIdle, nullptr);
   EXPECT_FALSE(editor->isOpened());
   EXPECT_EQ(editor->getFrame(), nullptr);
   EXPECT_EQ(platform.windowCount(), 0);
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
+  ASSERT_FALSE(calls().empty());
+  EXPECT_EQ(calls().back().kind, RecordingLink::kEndEdit);
   editor->idle();
   open();
   EXPECT_EQ(editor->getFrame()->widgetCount(), 65);
 }
 
 }  // namespace
-}  // namespace vorlak
+}  // namespace vorlak::editortest

@@ -2,48 +2,25 @@
 // library, its editor opened in a top-level window of this test, and a user plays it with
 // real pointer events from the XTest extension. What the host hears is the recorded
 // automation; what the user sees is read back from the editor's window.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tools/vst_host.h"
-
 // Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+#include "x11_support.h"
 
 namespace {
 
+using namespace vorlak::x11test;
 using vorlak::host::HostCall;
 using vorlak::host::Plugin;
 
-constexpr int kParentX = 100, kParentY = 80;
 constexpr int kWidth = 396, kHeight = 530;
-
-void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-int openFileCount() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
-
-int hostErrors = 0;
-int countHostError(Display*, XErrorEvent*) {
-  ++hostErrors;
-  return 0;
-}
 
 // The window's pixels, 0x00RRGGBB.
 struct Screenshot {
@@ -76,33 +53,16 @@ class User {
   ~User() { thread.join(); }
   bool done() const { return finished; }
 
-  static void moveTo(Display* d, int x, int y) {
-    XTestFakeMotionEvent(d, DefaultScreen(d), kParentX + x, kParentY + y, CurrentTime);
-    XSync(d, False);
-  }
-  static void button(Display* d, bool down) {
-    XTestFakeButtonEvent(d, 1, down, CurrentTime);
-    XSync(d, False);
-  }
-
  private:
   std::atomic<bool> finished{false};
   std::thread thread;
 };
 
-class PanelX11Test : public ::testing::Test {
+class PanelX11Test : public X11Suite {
  protected:
-  // One connection for the run: the server resets whenever its last client leaves.
-  static void SetUpTestSuite() { host = XOpenDisplay(nullptr); }
-  static void TearDownTestSuite() {
-    if (host) XCloseDisplay(host);
-    host = nullptr;
-  }
-
   void SetUp() override {
-    ASSERT_NE(host, nullptr) << "no X server; run under xvfb-run";
-    int event, error, major, minor;
-    ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
+    X11Suite::SetUp();
+    if (HasFatalFailure()) return;
     std::string message;
     plugin = Plugin::load(VORLAK_MODULE_PATH, &message);
     ASSERT_NE(plugin, nullptr) << message;
@@ -121,16 +81,11 @@ class PanelX11Test : public ::testing::Test {
   }
 
   void openEditor() {
-    ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0,
-                               reinterpret_cast<void*>(static_cast<uintptr_t>(parent))),
-              1);
+    ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0, handle(parent)), 1);
     XSync(host, False);
-    Window root, up, *list = nullptr;
-    unsigned int n = 0;
-    XQueryTree(host, parent, &root, &up, &list, &n);
-    ASSERT_EQ(n, 1u);
-    panel = list[0];
-    XFree(list);
+    const std::vector<Window> kids = children(host, parent);
+    ASSERT_EQ(kids.size(), 1u);
+    panel = kids[0];
     idleFor(300);  // the first expose
   }
 
@@ -152,9 +107,9 @@ class PanelX11Test : public ::testing::Test {
 
   // A quick click: press and release are both queued before the editor looks.
   void click(int x, int y) {
-    User::moveTo(host, x, y);
-    User::button(host, true);
-    User::button(host, false);
+    moveTo(host, x, y);
+    button(host, true);
+    button(host, false);
     idleFor(150);
   }
 
@@ -172,24 +127,11 @@ class PanelX11Test : public ::testing::Test {
   }
 
   Window makeTopLevel() {
-    const int screen = DefaultScreen(host);
-    Window w = XCreateSimpleWindow(host, RootWindow(host, screen), kParentX, kParentY, kWidth,
-                                   kHeight, 0, BlackPixel(host, screen), WhitePixel(host, screen));
-    XSelectInput(host, w, StructureNotifyMask);
-    XMapWindow(host, w);
-    XEvent e;
-    do XWindowEvent(host, w, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
-    return w;
+    return vorlak::x11test::makeTopLevel(host, kParentX, kParentY, kWidth, kHeight);
   }
-  static void* handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
-  unsigned childCount(Window w) {
+  size_t childCount(Window w) {
     XSync(host, False);
-    Window root, up, *list = nullptr;
-    unsigned int n = 0;
-    XQueryTree(host, w, &root, &up, &list, &n);
-    if (list) XFree(list);
-    return n;
+    return children(host, w).size();
   }
 
   std::vector<HostCall> calls(VstInt32 opcode) const {
@@ -205,7 +147,6 @@ class PanelX11Test : public ::testing::Test {
     return out;
   }
 
-  static inline Display* host = nullptr;
   std::unique_ptr<Plugin> plugin;
   Window parent = 0;
   Window panel = 0;
@@ -216,15 +157,15 @@ TEST_F(PanelX11Test, ToneDragAutomatesInsideItsEditBrackets) {
   const Screenshot still = shoot();
   plugin->host().clearCalls();
   User user([](Display* d) {
-    User::moveTo(d, 145, 263);
-    User::button(d, true);
+    moveTo(d, 145, 263);
+    button(d, true);
     pauseMs(60);
     for (int step = 1; step <= 4; ++step) {
-      User::moveTo(d, 145 + 10 * step, 263);
+      moveTo(d, 145 + 10 * step, 263);
       pauseMs(40);
     }
     pauseMs(150);
-    User::button(d, false);
+    button(d, false);
   });
   ASSERT_TRUE(idleUntil([&] { return user.done(); }));
   idleFor(150);
@@ -288,25 +229,12 @@ TEST_F(PanelX11Test, EffectChosenFromItsPopupList) {
   idleFor(100);
   const Screenshot before = shoot();
   plugin->host().clearCalls();
-  User::moveTo(host, 180, 503);
-  User::button(host, true);
-  User::button(host, false);
+  moveTo(host, 180, 503);
+  button(host, true);
+  button(host, false);
   // The menu is an override-redirect window on the root with one row per effect.
   User user([](Display* d) {
-    XWindowAttributes menu{};
-    for (int i = 0; i < 400 && !menu.override_redirect; ++i) {
-      Window root, up, *list = nullptr;
-      unsigned int n = 0;
-      XQueryTree(d, DefaultRootWindow(d), &root, &up, &list, &n);
-      for (unsigned int k = 0; k < n; ++k) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(d, list[k], &a) && a.override_redirect &&
-            a.map_state == IsViewable)
-          menu = a;
-      }
-      if (list) XFree(list);
-      if (!menu.override_redirect) pauseMs(5);
-    }
+    const XWindowAttributes menu = waitForMenu(d);
     if (!menu.override_redirect) return;
     const int row = (menu.height - 2) / 16;
     const int screen = DefaultScreen(d);

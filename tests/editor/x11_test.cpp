@@ -1,44 +1,20 @@
 // The editor in a real X server (run under xvfb-run): a test host makes a top-level window,
 // opens the editor in it through the X11 platform and drives it with real pointer and key
 // events from the XTest extension. Without a server every test fails.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <thread>
 
 #include "editor/toolkit/pixmap.h"
 #include "editor_fixture.h"
-
 // Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "x11_support.h"
 
 namespace vorlak::editortest {
 namespace {
 
-constexpr int kParentX = 100, kParentY = 80;
-
-void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-int openFileCount() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d)) ++n;
-    closedir(d);
-  }
-  return n;
-}
-
-int hostErrors = 0;
-int countHostError(Display*, XErrorEvent*) {
-  ++hostErrors;
-  return 0;
-}
+using namespace x11test;
 
 // Shows a three-entry menu where it is clicked and keeps the answer.
 class MenuProbe : public Widget {
@@ -54,54 +30,26 @@ class MenuProbe : public Widget {
   std::vector<int> answers;
 };
 
-class X11Test : public ::testing::Test {
+class X11Test : public X11Suite {
  protected:
-  // One connection for the whole run: the server resets whenever its last client leaves,
-  // and a connection attempted meanwhile is refused.
-  static void SetUpTestSuite() { host = XOpenDisplay(nullptr); }
-  static void TearDownTestSuite() {
-    if (host) XCloseDisplay(host);
-    host = nullptr;
-  }
-
   void SetUp() override {
-    hostLog() = {};
     setPlatform(nullptr);
-    ASSERT_NE(host, nullptr) << "no X server; run under xvfb-run";
-    int event, error, major, minor;
-    ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
+    X11Suite::SetUp();
+    if (HasFatalFailure()) return;
     parent = makeTopLevel(kParentX, kParentY);
-    editor = new ProbeEditor(&effect, journal, {0, 0, 200, 100}, {10, 10, 50, 50});
+    editor =
+        std::make_unique<ProbeEditor>(link, journal, Rect{0, 0, 200, 100}, Rect{10, 10, 50, 50});
   }
   void TearDown() override {
-    if (!host) return;
+    if (!editor) return;
     editor->close();
-    hostLog().onIdle = nullptr;
+    link.onIdle = nullptr;
     XDestroyWindow(host, parent);
     XSync(host, False);
   }
 
-  Window makeTopLevel(int x, int y) {
-    const int screen = DefaultScreen(host);
-    Window w = XCreateSimpleWindow(host, RootWindow(host, screen), x, y, 300, 200, 0,
-                                   BlackPixel(host, screen), WhitePixel(host, screen));
-    XSelectInput(host, w, StructureNotifyMask);
-    XMapWindow(host, w);
-    XEvent e;
-    do XWindowEvent(host, w, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
-    return w;
-  }
-  static void* handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
-
-  std::vector<Window> children(Window w) {
-    Window root, up, *list = nullptr;
-    unsigned int n = 0;
-    std::vector<Window> out;
-    if (XQueryTree(host, w, &root, &up, &list, &n)) out.assign(list, list + n);
-    if (list) XFree(list);
-    return out;
-  }
+  Window makeTopLevel(int x, int y) { return x11test::makeTopLevel(host, x, y, 300, 200); }
+  std::vector<Window> children(Window w) { return x11test::children(host, w); }
 
   // Runs the host's idle until the condition holds or two seconds pass.
   template <class Condition>
@@ -115,20 +63,13 @@ class X11Test : public ::testing::Test {
   }
 
   // Moves the pointer to a point of the editor window, as a user would.
-  void pointAt(int x, int y) {
-    XTestFakeMotionEvent(host, DefaultScreen(host), kParentX + x, kParentY + y, CurrentTime);
-    XSync(host, False);
-  }
-  void button(bool down) {
-    XTestFakeButtonEvent(host, 1, down, CurrentTime);
-    XSync(host, False);
-  }
+  void pointAt(int x, int y) { moveTo(host, x, y); }
+  void button(bool down) { x11test::button(host, down); }
 
-  static inline Display* host = nullptr;
   Window parent = 0;
   Journal journal;
-  BareEffect effect;
-  ProbeEditor* editor = nullptr;
+  RecordingLink link;
+  std::unique_ptr<ProbeEditor> editor;
 };
 
 TEST_F(X11Test, ChildWindowShowsExactlyTheBackBuffer) {
@@ -165,7 +106,7 @@ TEST_F(X11Test, ChildWindowShowsExactlyTheBackBuffer) {
   EXPECT_EQ(buffer.at(5, 5), picture.at(5, 5));
 }
 
-TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheHost) {
+TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheInstrument) {
   editor->open(handle(parent));
   ASSERT_TRUE(idleUntil([&] { return editor->probe->draws > 0; }));
   Probe* probe = editor->probe;
@@ -181,9 +122,9 @@ TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheHost) {
   // A drag: the widget's loop polls the buttons and runs the idle pump; the host moves the
   // pointer and lets go from its idle callback.
   probe->followsDrag = true;
-  hostLog() = {};
+  link.calls.clear();
   int step = 0;
-  hostLog().onIdle = [&] {
+  link.onIdle = [&] {
     ++step;
     if (step == 1) pointAt(25, 18);
     if (step == 2) pointAt(40, 35);
@@ -193,14 +134,14 @@ TEST_F(X11Test, RealClickAndDragReachTheWidgetAndTheEditReachesTheHost) {
   pointAt(15, 15);
   button(true);
   ASSERT_TRUE(idleUntil([&] { return probe->clicks.size() == 2; }));
-  hostLog().onIdle = nullptr;
+  link.onIdle = nullptr;
   EXPECT_EQ(probe->clicks[1], (Point{15, 15}));
   EXPECT_EQ(probe->dragPath, (std::vector<Point>{{15, 15}, {25, 18}, {40, 35}, {120, 90}}));
   EXPECT_EQ(step, 4);
-  const auto& calls = hostLog().calls;
+  const auto& calls = link.calls;
   ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls.front(), std::make_pair(VstInt32{audioMasterBeginEdit}, VstInt32{5}));
-  EXPECT_EQ(calls.back(), std::make_pair(VstInt32{audioMasterEndEdit}, VstInt32{5}));
+  EXPECT_EQ(calls.front(), (RecordingLink::Call{RecordingLink::kBeginEdit, 5, 0.0f}));
+  EXPECT_EQ(calls.back(), (RecordingLink::Call{RecordingLink::kEndEdit, 5, 0.0f}));
 }
 
 TEST_F(X11Test, PopupMenuAnswersTheClickedEntryOrMinusOneWhenDismissed) {
@@ -213,21 +154,7 @@ TEST_F(X11Test, PopupMenuAnswersTheClickedEntryOrMinusOneWhenDismissed) {
   enum Act { kPickSecond, kEscape, kClickOutside };
   auto user = [](Act act, std::atomic<bool>& finished) {
     Display* d = XOpenDisplay(nullptr);
-    const Window root = DefaultRootWindow(d);
-    XWindowAttributes menu{};
-    for (int i = 0; i < 400 && !menu.override_redirect; ++i) {
-      Window r, up, *list = nullptr;
-      unsigned int n = 0;
-      XQueryTree(d, root, &r, &up, &list, &n);
-      for (unsigned int k = 0; k < n; ++k) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(d, list[k], &a) && a.override_redirect &&
-            a.map_state == IsViewable)
-          menu = a;
-      }
-      if (list) XFree(list);
-      if (!menu.override_redirect) pauseMs(5);
-    }
+    const XWindowAttributes menu = waitForMenu(d);
     const int screen = DefaultScreen(d);
     if (menu.override_redirect) {
       const int row = (menu.height - 2) / 3;

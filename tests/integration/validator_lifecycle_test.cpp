@@ -285,7 +285,9 @@ TEST(ValidatorLifecycle, HostThatAnswersOnlyItsVersion) {
   EXPECT_NE(plugin->editorRect(), std::nullopt);
   for (int i = 0; i < 28; ++i) plugin->parameterDisplay(i);
   plugin->dispatch(effEditIdle);
-  plugin->dispatch(effEditKeyDown, 0, VKEY_UP, nullptr, 0.0f);
+  // The panel's arrow keys step programs even when the host answers nothing.
+  EXPECT_EQ(plugin->dispatch(effEditKeyDown, 0, VKEY_UP, nullptr, 0.0f), 1);
+  EXPECT_EQ(plugin->dispatch(effGetProgram), kProgram - 1);
   plugin->setProgram(34);
   BlockRenderer renderer(*plugin);
   renderer.schedule(phraseFor(*plugin, kRate, 0, 0.5));

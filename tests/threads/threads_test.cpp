@@ -151,8 +151,8 @@ TEST(Threads, AudioHostAndPanelThreadsShareOneInstance) {
         window->queueButtonDown(at, kLeftButton);
       }
       if (idles % 32 == 0) {
-        VstKeyCode key{0, static_cast<unsigned char>(idles % 64 == 0 ? VKEY_UP : VKEY_DOWN), 0};
-        dispatch(e, effEditKeyDown, 0, 0, &key);
+        // The virtual key travels in the value.
+        dispatch(e, effEditKeyDown, 0, idles % 64 == 0 ? VKEY_UP : VKEY_DOWN);
       }
       dispatch(e, effEditIdle);
       ++idles;

@@ -216,7 +216,7 @@ TEST(RotaryKnob, CtrlClickWheelAndArrowKeys) {
   knob->wheel(painter.get(), {0, 0}, 9.0f);
   EXPECT_EQ(knob->getValue(), 1.0f);
 
-  VstKeyCode down{0, VKEY_DOWN, 0}, upFine{0, VKEY_UP, MODIFIER_SHIFT}, other{'a', 0, 0};
+  KeyStroke down{0, kKeyDown, 0}, upFine{0, kKeyUp, kModifierShift}, other{'a', 0, 0};
   EXPECT_EQ(knob->keyDown(down), 1);
   EXPECT_NEAR(knob->getValue(), 0.9f, 1e-6);
   EXPECT_EQ(knob->keyDown(upFine), 1);

@@ -1,0 +1,111 @@
+// Shared by the suites that run in a real X server (under xvfb-run): one connection for the
+// run, top-level windows to open editors in, the user's pointer and button played through
+// the XTest extension, and the counts that show a leak. Include it last, for Xlib's sake.
+#pragma once
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+// Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace vorlak::x11test {
+
+// Where the tests place the window the editor opens in.
+constexpr int kParentX = 100, kParentY = 80;
+
+inline void pauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+inline int openFileCount() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+// An error handler that stands for the host's own.
+inline int hostErrors = 0;
+inline int countHostError(Display*, XErrorEvent*) {
+  ++hostErrors;
+  return 0;
+}
+
+inline void* handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
+
+// A mapped top-level window, returned once the server has shown it.
+inline Window makeTopLevel(Display* d, int x, int y, unsigned width, unsigned height) {
+  const int screen = DefaultScreen(d);
+  Window w = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, width, height, 0,
+                                 BlackPixel(d, screen), WhitePixel(d, screen));
+  XSelectInput(d, w, StructureNotifyMask);
+  XMapWindow(d, w);
+  XEvent e;
+  do XWindowEvent(d, w, StructureNotifyMask, &e);
+  while (e.type != MapNotify);
+  return w;
+}
+
+inline std::vector<Window> children(Display* d, Window w) {
+  Window root, up, *list = nullptr;
+  unsigned int n = 0;
+  std::vector<Window> out;
+  if (XQueryTree(d, w, &root, &up, &list, &n)) out.assign(list, list + n);
+  if (list) XFree(list);
+  return out;
+}
+
+// Moves the pointer to a point of the window at kParentX, kParentY, as a user would.
+inline void moveTo(Display* d, int x, int y) {
+  XTestFakeMotionEvent(d, DefaultScreen(d), kParentX + x, kParentY + y, CurrentTime);
+  XSync(d, False);
+}
+
+inline void button(Display* d, bool down) {
+  XTestFakeButtonEvent(d, 1, down, CurrentTime);
+  XSync(d, False);
+}
+
+// The popup menu: the override-redirect window on the root that is showing, waited for up
+// to two seconds. Its override_redirect is false when none came.
+inline XWindowAttributes waitForMenu(Display* d) {
+  XWindowAttributes menu{};
+  for (int i = 0; i < 400 && !menu.override_redirect; ++i) {
+    for (Window w : children(d, DefaultRootWindow(d))) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(d, w, &a) && a.override_redirect && a.map_state == IsViewable)
+        menu = a;
+    }
+    if (!menu.override_redirect) pauseMs(5);
+  }
+  return menu;
+}
+
+// One connection for the whole run: the server resets whenever its last client leaves, and
+// a connection attempted meanwhile is refused. Without a server every test fails.
+class X11Suite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { host = XOpenDisplay(nullptr); }
+  static void TearDownTestSuite() {
+    if (host) XCloseDisplay(host);
+    host = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(host, nullptr) << "no X server; run under xvfb-run";
+    int event, error, major, minor;
+    ASSERT_TRUE(XTestQueryExtension(host, &event, &error, &major, &minor));
+  }
+
+  static inline Display* host = nullptr;
+};
+
+}  // namespace vorlak::x11test
