@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/engine.h"
+#include "engine/maths.h"
 #include "engine/pickup.h"
 #include "host/parameters.h"
 
@@ -246,7 +247,7 @@ PassConstants passConstants(Engine& engine, StringVoice& voice, int type) {
 
   glideStepUpdate(engine, voice);
   const float period = 2.0f * engine.sampleRate /
-                       (8.17575f * std::exp(engine.glideNote * 0.057762265f)) / engine.fretBend /
+                       (8.17575f * exponential(engine.glideNote * 0.057762265f)) / engine.fretBend /
                        (engine.glissando * 0.1224f + 1.0f) * engine.tables.cents()[voice.detune];
   c.lengthA = limitLength(period * 0.99920064f);
   c.lengthB = limitLength(period * 1.0008f);
