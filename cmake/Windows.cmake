@@ -1,24 +1,15 @@
 # The Windows module, cross-built with MinGW-w64 (cmake/mingw-w64-x86_64.cmake), and the checks
-# that run it under Wine. The same sources as the Linux module, with the Win32 window binding in
-# place of the X11 one. Included by the top-level CMakeLists.txt once the core's sources are
-# known; the tools that need libsndfile or libpng, the X11 suites and the benchmarks stay Linux's.
+# that run it under Wine. Included by the top-level CMakeLists.txt once the layer libraries are
+# defined: they are the same as on Linux, with the Win32 window binding under the toolkit.
 
 # The module and every program carry the C and C++ runtimes and the thread library, so that they
 # need nothing but the system's own libraries, on a user's machine as under Wine.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN)
 add_link_options(-static)
 
-list(FILTER VORLAK_CORE_SOURCES EXCLUDE REGEX "/editor/platform/x11/")
-file(GLOB VORLAK_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/editor/platform/win32/*.cpp)
-
-add_library(vorlak_core STATIC ${VORLAK_CORE_SOURCES} ${VORLAK_WIN32_SOURCES}
-  ${VORLAK_GENERATED_SOURCES})
-target_include_directories(vorlak_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(vorlak_core PUBLIC user32 gdi32)
-
 # Only the two entry points are exported (the definition file), and the symbols are stripped.
-add_library(vorlak MODULE host/entry.cpp host/exports.def)
-target_link_libraries(vorlak PRIVATE vorlak_core)
+add_library(vorlak MODULE formats/vst2/entry.cpp formats/vst2/exports.def)
+target_link_libraries(vorlak PRIVATE vorlak_vst2)
 set_target_properties(vorlak PROPERTIES PREFIX "" OUTPUT_NAME vorlak
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_options(vorlak PRIVATE -s -Wl,--gc-sections)

@@ -48,6 +48,12 @@ bool parseSetting(const std::string& text, RenderOptions* options, std::string* 
   return true;
 }
 
+#if defined(_WIN32)
+constexpr const char* kModuleFile = "vorlak.dll";
+#else
+constexpr const char* kModuleFile = "vorlak.so";
+#endif
+
 }  // namespace
 
 std::string usageText(const char* program) {
@@ -64,7 +70,9 @@ std::string usageText(const char* program) {
          "      --set NAME=VALUE  set a parameter by its exact name to 0..1 (repeatable)\n"
          "      --tail SECONDS    time rendered after the last event (default 2)\n"
          "      --float           write 32-bit float samples instead of 16-bit\n"
-         "      --plugin PATH     plug-in module (default vorlak.so beside this program)\n"
+         "      --plugin PATH     plug-in module (default " +
+         kModuleFile +
+         " beside this program)\n"
          "      --list-programs   print the program names and exit\n"
          "      --list-params     print the parameters with their current values and exit\n"
          "  -h, --help            show this text\n";

@@ -1,6 +1,10 @@
 // vorlak-render: plays a MIDI file or the built-in demo through the Vorlak plug-in, loaded
 // as a host loads it, and writes the result to a WAV file.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <cstdio>
@@ -20,6 +24,15 @@ int fail(const std::string& message) {
   return 1;
 }
 
+#if defined(_WIN32)
+std::string defaultPluginPath() {
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
+  if (length == 0 || length >= sizeof(self)) return "vorlak.dll";
+  std::string path(self, length);
+  return path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
+}
+#else
 std::string defaultPluginPath() {
   char self[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
@@ -27,6 +40,7 @@ std::string defaultPluginPath() {
   std::string path(self, static_cast<std::size_t>(length));
   return path.substr(0, path.rfind('/') + 1) + "vorlak.so";
 }
+#endif
 
 }  // namespace
 

@@ -14,4 +14,9 @@ void Win32Platform::sleep(int milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
+Platform& defaultPlatform() {
+  static Win32Platform win32;
+  return win32;
+}
+
 }  // namespace vorlak
