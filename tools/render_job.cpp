@@ -1,6 +1,7 @@
 #include "tools/render_job.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,43 @@ namespace {
 
 // Renders shorter than this finish before a progress bar would be of any use.
 constexpr double kProgressSeconds = 10.0;
+
+// After the end, a tail has died away once it stayed this quiet for this long.
+constexpr double kQuietDb = -90.0;
+constexpr double kQuietSeconds = 0.2;
+// A tail cut by the limit fades out over this time instead of ending on a click.
+constexpr double kFadeSeconds = 0.01;
+
+// The volume and expression the song last set. All-notes-off also resets them in the
+// plug-in, so they are sent again after it: the dying notes keep the song's level.
+class ControllerLevels {
+ public:
+  void note(const unsigned char* bytes) {
+    if ((bytes[0] & 0xF0) != 0xB0) return;
+    if (bytes[1] == kVolume) volume_ = bytes[2];
+    if (bytes[1] == kExpression) expression_ = bytes[2];
+  }
+  void restore(host::Plugin& plugin) const {
+    if (volume_ >= 0) plugin.sendMidi(0xB0, kVolume, static_cast<unsigned char>(volume_), 0);
+    if (expression_ >= 0) {
+      plugin.sendMidi(0xB0, kExpression, static_cast<unsigned char>(expression_), 0);
+    }
+  }
+
+ private:
+  static constexpr unsigned char kVolume = 7;
+  static constexpr unsigned char kExpression = 11;
+  int volume_ = -1;
+  int expression_ = -1;
+};
+
+void allNotesOff(host::Plugin& plugin, const ControllerLevels& levels) {
+  constexpr unsigned char kAllNotesOff = 123;
+  for (unsigned char channel = 0; channel < 16; ++channel) {
+    plugin.sendMidi(static_cast<unsigned char>(0xB0 | channel), kAllNotesOff, 0, 0);
+  }
+  levels.restore(plugin);
+}
 
 bool isNumber(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(),
@@ -74,44 +112,112 @@ void listParameters(host::Plugin& plugin, std::FILE* out) {
   }
 }
 
-bool renderToWav(host::Plugin& plugin, const MidiSequence& events, const RenderOptions& options,
-                 std::string* error) {
+SongSelection selectEvents(const MidiSong& song, const RenderOptions& options) {
+  SongSelection selection;
+  selection.song.endSeconds = song.endSeconds;
+  const bool follow = followsProgramChanges(options);
+  std::array<bool, 16> noteChannels{};
+  bool notesPlay = false;
+  for (const TimedMidi& event : song.events) {
+    const int kind = event.bytes[0] & 0xF0;
+    const std::size_t channel = event.bytes[0] & 0x0F;
+    const bool noteOn = kind == 0x90 && event.bytes[2] != 0;
+    if (noteOn) noteChannels[channel] = true;
+    if (!options.channels[channel]) continue;
+    if (kind == 0xC0 && !follow) {
+      ++selection.ignoredProgramChanges;
+      continue;
+    }
+    notesPlay = notesPlay || noteOn;
+    selection.song.events.push_back(event);
+  }
+  for (std::size_t channel = 0; channel < noteChannels.size(); ++channel) {
+    if (!noteChannels[channel]) continue;
+    if (!selection.channelsWithNotes.empty()) selection.channelsWithNotes += ", ";
+    selection.channelsWithNotes += std::to_string(channel + 1);
+  }
+  selection.notesLeftOut = !notesPlay && !selection.channelsWithNotes.empty();
+  return selection;
+}
+
+bool renderToWav(host::Plugin& plugin, const MidiSong& song, const RenderOptions& options,
+                 RenderResult* result, std::string* error) {
   const double rate = options.sampleRate;
   std::vector<PlacedEvent> placed;
-  placed.reserve(events.size());
-  for (const TimedMidi& event : events) {
+  placed.reserve(song.events.size());
+  for (const TimedMidi& event : song.events) {
     placed.push_back({std::llround(event.seconds * rate), event});
   }
   std::stable_sort(placed.begin(), placed.end(),
                    [](const PlacedEvent& a, const PlacedEvent& b) { return a.frame < b.frame; });
-  const std::int64_t end = placed.empty() ? 0 : placed.back().frame + 1;
-  const std::int64_t total = end + std::llround(options.tailSeconds * rate);
+  // The frame after the last event, so that it is delivered, or the song's own end.
+  const std::int64_t end = std::max<std::int64_t>(placed.empty() ? 0 : placed.back().frame + 1,
+                                                  std::llround(song.endSeconds * rate));
+  const std::int64_t limit = end + std::llround(options.tailSeconds * rate);
+  const std::int64_t quietNeeded = std::llround(kQuietSeconds * rate);
+  const std::int64_t fadeStart =
+      limit - std::max<std::int64_t>(std::llround(kFadeSeconds * rate), 1);
+  const float quietLevel = static_cast<float>(std::pow(10.0, kQuietDb / 20.0));
 
+  LoudnessMeter meter;
+  if (!meter.start(options.sampleRate, 2, error)) return false;
   WavWriter writer;
   if (!writer.open(options.outputPath, options.sampleRate, options.format, error)) return false;
+  writer.measureWith(&meter);
 
   std::vector<float> left(static_cast<std::size_t>(options.blockSize));
   std::vector<float> right(static_cast<std::size_t>(options.blockSize));
   float* outputs[2] = {left.data(), right.data()};
-  ProgressBar progress(total, static_cast<double>(total) > kProgressSeconds * rate);
+  ProgressBar progress(limit,
+                       !options.quiet && static_cast<double>(limit) > kProgressSeconds * rate);
+  ControllerLevels levels;
   std::size_t next = 0;
-  for (std::int64_t start = 0; start < total;) {
-    const int frames = static_cast<int>(std::min<std::int64_t>(options.blockSize, total - start));
+  std::int64_t quietRun = 0;
+  bool quietEnding = false;
+  bool soundInFade = false;
+  for (std::int64_t start = 0; start < limit && !quietEnding;) {
+    // No block straddles the end: all-notes-off acts as soon as it arrives, so it must come
+    // in a block of its own, after every note of the song has been delivered.
+    const std::int64_t blockEnd = start < end ? end : limit;
+    const int frames =
+        static_cast<int>(std::min<std::int64_t>(options.blockSize, blockEnd - start));
+    if (start == end) allNotesOff(plugin, levels);
     for (; next < placed.size() && placed[next].frame < start + frames; ++next) {
       const unsigned char* bytes = placed[next].midi.bytes;
+      levels.note(bytes);
       plugin.sendMidi(bytes[0], bytes[1], bytes[2],
                       static_cast<VstInt32>(placed[next].frame - start));
     }
     plugin.render(outputs, frames, true);
-    if (!writer.write(left.data(), right.data(), frames, error)) return false;
-    start += frames;
+
+    int kept = frames;
+    for (int i = static_cast<int>(std::max<std::int64_t>(end - start, 0)); i < frames; ++i) {
+      const bool quiet = std::fabs(left[i]) < quietLevel && std::fabs(right[i]) < quietLevel;
+      quietRun = quiet ? quietRun + 1 : 0;
+      if (quietRun >= quietNeeded) {
+        kept = i + 1;
+        quietEnding = true;
+        break;
+      }
+    }
+    for (int i = static_cast<int>(std::max<std::int64_t>(fadeStart - start, 0)); i < kept; ++i) {
+      soundInFade =
+          soundInFade || !(std::fabs(left[i]) < quietLevel) || !(std::fabs(right[i]) < quietLevel);
+      const float gain =
+          static_cast<float>(limit - 1 - (start + i)) / static_cast<float>(limit - fadeStart);
+      left[static_cast<std::size_t>(i)] *= gain;
+      right[static_cast<std::size_t>(i)] *= gain;
+    }
+    if (!writer.write(left.data(), right.data(), kept, error)) return false;
+    start += kept;
     progress.update(start);
   }
   if (!writer.commit(error)) return false;
-  if (writer.nonFiniteSamples() > 0) {
-    std::fprintf(stderr, "vorlak-render: warning: %lld non-finite samples written as silence\n",
-                 static_cast<long long>(writer.nonFiniteSamples()));
-  }
+  result->frames = writer.framesWritten();
+  result->loudness = meter.result();
+  result->clippedSamples = writer.clippedSamples();
+  result->nonFiniteSamples = writer.nonFiniteSamples();
+  result->tailCut = !quietEnding && soundInFade;
   return true;
 }
 
