@@ -15,17 +15,63 @@ namespace {
 // Renders shorter than this finish before a progress bar would be of any use.
 constexpr double kProgressSeconds = 10.0;
 
-// After the end, a tail has died away once it stayed this quiet for this long.
-constexpr double kQuietDb = -90.0;
-constexpr double kQuietSeconds = 0.2;
-// A tail cut by the limit fades out over this time instead of ending on a click.
-constexpr double kFadeSeconds = 0.01;
+// The part after the song's end: it has died away once the output stayed below -90 dBFS for
+// 0.2 s; at the limit, a sound that still rings fades out over the last 10 ms rather than
+// ending on a click.
+class Tail {
+ public:
+  Tail(std::int64_t end, std::int64_t limit, double rate)
+      : end_(end),
+        limit_(limit),
+        fadeStart_(limit - std::max<std::int64_t>(std::llround(0.01 * rate), 1)),
+        quietNeeded_(std::llround(0.2 * rate)) {}
+
+  bool over() const { return quiet_; }
+  // The tail cut a sound short: the limit came first, and the fade had something to fade.
+  bool cut() const { return !quiet_ && soundInFade_; }
+
+  // How many of the frames rendered from start on belong in the file.
+  int keep(const float* left, const float* right, std::int64_t start, int frames) {
+    for (int i = static_cast<int>(std::max<std::int64_t>(end_ - start, 0)); i < frames; ++i) {
+      quietRun_ = isQuiet(left[i], right[i]) ? quietRun_ + 1 : 0;
+      if (quietRun_ >= quietNeeded_) {
+        quiet_ = true;
+        return i + 1;
+      }
+    }
+    return frames;
+  }
+
+  void fade(float* left, float* right, std::int64_t start, int frames) {
+    const float length = static_cast<float>(limit_ - fadeStart_);
+    for (int i = static_cast<int>(std::max<std::int64_t>(fadeStart_ - start, 0)); i < frames; ++i) {
+      soundInFade_ = soundInFade_ || !isQuiet(left[i], right[i]);
+      const float gain = static_cast<float>(limit_ - 1 - (start + i)) / length;
+      left[i] *= gain;
+      right[i] *= gain;
+    }
+  }
+
+ private:
+  static bool isQuiet(float left, float right) {
+    constexpr float kQuiet = 3.1622777e-5f;  // -90 dBFS
+    return std::fabs(left) < kQuiet && std::fabs(right) < kQuiet;
+  }
+
+  std::int64_t end_;
+  std::int64_t limit_;
+  std::int64_t fadeStart_;
+  std::int64_t quietNeeded_;
+  std::int64_t quietRun_ = 0;
+  bool quiet_ = false;
+  bool soundInFade_ = false;
+};
 
 // The volume and expression the song last set. All-notes-off also resets them in the
 // plug-in, so they are sent again after it: the dying notes keep the song's level.
 class ControllerLevels {
  public:
-  void note(const unsigned char* bytes) {
+  void observe(const unsigned char* bytes) {
     if ((bytes[0] & 0xF0) != 0xB0) return;
     if (bytes[1] == kVolume) volume_ = bytes[2];
     if (bytes[1] == kExpression) expression_ = bytes[2];
@@ -154,10 +200,6 @@ bool renderToWav(host::Plugin& plugin, const MidiSong& song, const RenderOptions
   const std::int64_t end = std::max<std::int64_t>(placed.empty() ? 0 : placed.back().frame + 1,
                                                   std::llround(song.endSeconds * rate));
   const std::int64_t limit = end + std::llround(options.tailSeconds * rate);
-  const std::int64_t quietNeeded = std::llround(kQuietSeconds * rate);
-  const std::int64_t fadeStart =
-      limit - std::max<std::int64_t>(std::llround(kFadeSeconds * rate), 1);
-  const float quietLevel = static_cast<float>(std::pow(10.0, kQuietDb / 20.0));
 
   LoudnessMeter meter;
   if (!meter.start(options.sampleRate, 2, error)) return false;
@@ -171,11 +213,9 @@ bool renderToWav(host::Plugin& plugin, const MidiSong& song, const RenderOptions
   ProgressBar progress(limit,
                        !options.quiet && static_cast<double>(limit) > kProgressSeconds * rate);
   ControllerLevels levels;
+  Tail tail(end, limit, rate);
   std::size_t next = 0;
-  std::int64_t quietRun = 0;
-  bool quietEnding = false;
-  bool soundInFade = false;
-  for (std::int64_t start = 0; start < limit && !quietEnding;) {
+  for (std::int64_t start = 0; start < limit && !tail.over();) {
     // No block straddles the end: all-notes-off acts as soon as it arrives, so it must come
     // in a block of its own, after every note of the song has been delivered.
     const std::int64_t blockEnd = start < end ? end : limit;
@@ -184,31 +224,14 @@ bool renderToWav(host::Plugin& plugin, const MidiSong& song, const RenderOptions
     if (start == end) allNotesOff(plugin, levels);
     for (; next < placed.size() && placed[next].frame < start + frames; ++next) {
       const unsigned char* bytes = placed[next].midi.bytes;
-      levels.note(bytes);
+      levels.observe(bytes);
       plugin.sendMidi(bytes[0], bytes[1], bytes[2],
                       static_cast<VstInt32>(placed[next].frame - start));
     }
     plugin.render(outputs, frames, true);
-
-    int kept = frames;
-    for (int i = static_cast<int>(std::max<std::int64_t>(end - start, 0)); i < frames; ++i) {
-      const bool quiet = std::fabs(left[i]) < quietLevel && std::fabs(right[i]) < quietLevel;
-      quietRun = quiet ? quietRun + 1 : 0;
-      if (quietRun >= quietNeeded) {
-        kept = i + 1;
-        quietEnding = true;
-        break;
-      }
-    }
-    for (int i = static_cast<int>(std::max<std::int64_t>(fadeStart - start, 0)); i < kept; ++i) {
-      soundInFade =
-          soundInFade || !(std::fabs(left[i]) < quietLevel) || !(std::fabs(right[i]) < quietLevel);
-      const float gain =
-          static_cast<float>(limit - 1 - (start + i)) / static_cast<float>(limit - fadeStart);
-      left[static_cast<std::size_t>(i)] *= gain;
-      right[static_cast<std::size_t>(i)] *= gain;
-    }
-    if (!writer.write(left.data(), right.data(), kept, error)) return false;
+    const int kept = tail.keep(outputs[0], outputs[1], start, frames);
+    tail.fade(outputs[0], outputs[1], start, kept);
+    if (!writer.write(outputs[0], outputs[1], kept, error)) return false;
     start += kept;
     progress.update(start);
   }
@@ -217,7 +240,7 @@ bool renderToWav(host::Plugin& plugin, const MidiSong& song, const RenderOptions
   result->loudness = meter.result();
   result->clippedSamples = writer.clippedSamples();
   result->nonFiniteSamples = writer.nonFiniteSamples();
-  result->tailCut = !quietEnding && soundInFade;
+  result->tailCut = tail.cut();
   return true;
 }
 

@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
   if (selection.notesLeftOut) {
     std::fprintf(stderr,
                  "vorlak-render: warning: no notes on the chosen channels; the notes are on "
-                 "channel %s (see --channel)\n",
+                 "channel%s %s (see --channel)\n",
+                 selection.channelsWithNotes.find(',') == std::string::npos ? "" : "s",
                  selection.channelsWithNotes.c_str());
   }
   if (selection.ignoredProgramChanges > 0 && !options.quiet) {
