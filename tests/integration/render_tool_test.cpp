@@ -435,6 +435,13 @@ TEST_F(RenderTool, MissingOrCorruptMidiFiles) {
   std::vector<unsigned char> type2 = twoTempoFile(1);
   type2[9] = 2;
   expectCleanFailure({writeFile("type2.mid", type2).string(), "-o", out});
+  std::vector<unsigned char> overcounted = twoTempoFile(1);
+  overcounted[10] = 0x7F;  // the header claims 32514 tracks
+  const fs::path overcountedPath = writeFile("overcounted.mid", overcounted);
+  expectCleanFailure({overcountedPath.string(), "-o", out});
+  EXPECT_NE(run({overcountedPath.string(), "-o", out})
+                .err.find("header announces 32514 tracks, the file holds 2"),
+            std::string::npos);
 }
 
 TEST_F(RenderTool, UnknownProgramsAndParameters) {
@@ -463,6 +470,9 @@ TEST_F(RenderTool, BadNumbersAndOptions) {
                                              {"-t", "-5"},
                                              {"-t", "inf"},
                                              {"--tail", "nan"},
+                                             {"--channel", "0"},
+                                             {"--channel", "17"},
+                                             {"--channel", "drums"},
                                              {"--bogus"},
                                              {"-o"},
                                              {"a.mid", "b.mid"}}) {
