@@ -43,19 +43,18 @@ void guardTemp(const std::string& path) {
 
 void releaseTemp() { haveTemp = 0; }
 
-// The 16-bit conversion libsndfile makes with clipping on: scaled by 32767, rounded, held
-// at the ends of the range. Done here so that the clipped samples can be counted and the
-// meter sees the values the file holds.
-constexpr float kPcmScale = 32767.0f;
-constexpr float kPcmReadScale = 1.0f / 32768.0f;  // how readers scale the samples back
+// 16-bit samples are converted here rather than by libsndfile, so that the clipped ones can
+// be counted and the meter sees exactly what the file holds: full scale is 32768, as readers
+// take it, and values round to the nearest step.
+constexpr float kPcmScale = 32768.0f;
 
 short toPcm16(float sample, std::int64_t* clipped) {
   const float scaled = sample * kPcmScale;
-  if (scaled > 32767.0f) {
+  if (scaled >= 32767.5f) {
     ++*clipped;
     return 32767;
   }
-  if (scaled < -32768.0f) {
+  if (scaled < -32768.5f) {
     ++*clipped;
     return -32768;
   }
@@ -155,7 +154,7 @@ bool WavWriter::write(const float* left, const float* right, int frames, std::st
     if (format_ == SampleFormat::Pcm16) {
       for (int i = 0; i < 2 * count; ++i) {
         pcm_[i] = toPcm16(interleaved_[i], &clipped_);
-        interleaved_[i] = static_cast<float>(pcm_[i]) * kPcmReadScale;
+        interleaved_[i] = static_cast<float>(pcm_[i]) / kPcmScale;
       }
       written = sf_writef_short(file_, pcm_, count);
     } else {
