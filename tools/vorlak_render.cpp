@@ -19,6 +19,7 @@ using vorlak::render::decibels;
 using vorlak::render::levelText;
 using vorlak::render::RenderOptions;
 using vorlak::render::RenderResult;
+using vorlak::render::SongSelection;
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "vorlak-render: %s\n", message.c_str());
@@ -31,6 +32,24 @@ std::string defaultPluginPath() {
   if (length <= 0) return "vorlak.so";
   std::string path(self, static_cast<std::size_t>(length));
   return path.substr(0, path.rfind('/') + 1) + "vorlak.so";
+}
+
+// What the song's choice of channels and programs left out; said after the render, so that
+// a run that fails still ends with its one line of error.
+void reportSelection(const SongSelection& selection, const RenderOptions& options) {
+  if (selection.notesLeftOut) {
+    std::fprintf(stderr,
+                 "vorlak-render: warning: no notes on the chosen channels; the notes are on "
+                 "channel%s %s (see --channel)\n",
+                 selection.channelsWithNotes.find(',') == std::string::npos ? "" : "s",
+                 selection.channelsWithNotes.c_str());
+  }
+  if (selection.ignoredProgramChanges > 0 && !options.quiet) {
+    std::fprintf(stderr,
+                 "vorlak-render: %d program change%s in the file ignored, since a program or "
+                 "setting was given (--follow-program-changes keeps them)\n",
+                 selection.ignoredProgramChanges, selection.ignoredProgramChanges == 1 ? "" : "s");
+  }
 }
 
 // What was written, as loudness meters show it; then what the user may want to change.
@@ -91,20 +110,6 @@ int main(int argc, char** argv) {
     }
   }
   const render::SongSelection selection = render::selectEvents(song, options);
-  if (selection.notesLeftOut) {
-    std::fprintf(stderr,
-                 "vorlak-render: warning: no notes on the chosen channels; the notes are on "
-                 "channel%s %s (see --channel)\n",
-                 selection.channelsWithNotes.find(',') == std::string::npos ? "" : "s",
-                 selection.channelsWithNotes.c_str());
-  }
-  if (selection.ignoredProgramChanges > 0 && !options.quiet) {
-    std::fprintf(stderr,
-                 "vorlak-render: %d program change%s in the file ignored, since a program or "
-                 "setting was given (--follow-program-changes keeps them)\n",
-                 selection.ignoredProgramChanges, selection.ignoredProgramChanges == 1 ? "" : "s");
-  }
-
   const std::string pluginPath =
       options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
   std::unique_ptr<host::Plugin> plugin = host::Plugin::load(pluginPath, &error);
@@ -124,6 +129,7 @@ int main(int argc, char** argv) {
   }
   plugin->suspend();
   plugin->close();
+  reportSelection(selection, options);
   report(result, options);
   std::printf("wrote %s\n", options.outputPath.c_str());
   return 0;
