@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config python3 libx11-dev libxtst-dev
-          libgtest-dev libbenchmark-dev libsndfile1-dev libpng-dev libstk-dev)
+          libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev libpng-dev libstk-dev)
 if [ "${1:-}" = "--tests" ]; then
   # The real-host check runs Ardour's plug-in scanner; the fuzz targets need clang and its
   # libFuzzer runtime.
