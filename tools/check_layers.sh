@@ -1,7 +1,8 @@
 #!/usr/bin/env sh
-# Fails when a layer includes one it must not see, or when the VST 2 interface leaks out of
-# formats/vst2: its header, or a name of its types and constants, anywhere in the instrument,
-# the engine, the chain or the editor.
+# Fails when a layer includes one it must not see, or when a plug-in interface leaks out of its
+# format's folder: the VST 2 header or a name of its types and constants, or an LV2 header or
+# name, anywhere in the instrument, the engine, the chain, the editor or the other format.
+# The LV2 plug-in itself (formats/lv2 without its ui/ folder) has no panel.
 cd "$(dirname "$0")/.." || exit 2
 status=0
 
@@ -26,6 +27,8 @@ instrument editor formats tools tests
 editor/platform editor/toolkit instrument engine chain formats tools tests
 editor/toolkit instrument engine chain formats tools tests
 editor engine chain formats tools tests
+formats/vst2 formats/lv2 tools tests
+formats/lv2 formats/vst2 tools tests
 LAYERS
 
 names='\b(AEffect|ERect|Vst[A-Z][A-Za-z0-9_]*|kVst[A-Za-z0-9_]*|audioMaster[A-Za-z0-9_]*|eff[A-Z][A-Za-z0-9_]*|VKEY_[A-Z_]*|MODIFIER_[A-Z_]*)\b'
@@ -33,6 +36,19 @@ leaks=$(grep -rnE "$names" common engine chain instrument editor --include='*.h'
 if [ -n "$leaks" ]; then
   echo "VST 2 names outside formats/vst2:"
   echo "$leaks"
+  status=1
+fi
+lv2=$(grep -rnE '#include <lv2/|\bLV2(UI)?_[A-Za-z_]+' common engine chain instrument editor formats/vst2 \
+  --include='*.h' --include='*.cpp')
+if [ -n "$lv2" ]; then
+  echo "LV2 headers or names outside formats/lv2:"
+  echo "$lv2"
+  status=1
+fi
+panel=$(grep -n '#include "editor/' formats/lv2/*.h formats/lv2/*.cpp)
+if [ -n "$panel" ]; then
+  echo "the LV2 plug-in must not include the editor (its panel lives in formats/lv2/ui):"
+  echo "$panel"
   status=1
 fi
 exit $status
