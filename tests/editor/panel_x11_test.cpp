@@ -37,27 +37,6 @@ struct Screenshot {
   }
 };
 
-// Plays the user on a connection of its own while the editor's thread is busy inside a
-// mouse loop or a menu.
-class User {
- public:
-  explicit User(std::function<void(Display*)> act)
-      : thread([this, act] {
-          Display* d = XOpenDisplay(nullptr);
-          if (d) {
-            act(d);
-            XCloseDisplay(d);
-          }
-          finished = true;
-        }) {}
-  ~User() { thread.join(); }
-  bool done() const { return finished; }
-
- private:
-  std::atomic<bool> finished{false};
-  std::thread thread;
-};
-
 class PanelX11Test : public X11Suite {
  protected:
   void SetUp() override {

@@ -388,15 +388,8 @@ TEST(ValidatorRealtime, Lv2RunAllocatesLocksAndCallsNothing) {
   plugin->connectOutputs(left.data(), right.data());
   LilvInstance* instance = plugin->instance();
   const LV2_URID intType = world->urids().map(LV2_ATOM__Int);
-  const float strangeValues[] = {0.0f,
-                                 1.0f,
-                                 0.5f,
-                                 -1.0f,
-                                 2.0f,
-                                 1e-40f,
-                                 std::numeric_limits<float>::quiet_NaN(),
-                                 std::numeric_limits<float>::infinity()};
-  const int frames[] = {kWorkloadBlock, 1, 100, 4 * kWorkloadBlock, 0, kWorkloadBlock - 1};
+  const auto& strangeValues = kStrangeValues;
+  const auto& frames = kWorkloadFrames;
   long calls = 0;
   float peak = 0.0f;
   resetCounts();

@@ -49,25 +49,6 @@ long residentKb() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-class User {
- public:
-  explicit User(std::function<void(Display*)> act)
-      : thread([this, act] {
-          Display* d = XOpenDisplay(nullptr);
-          if (d) {
-            act(d);
-            XCloseDisplay(d);
-          }
-          finished = true;
-        }) {}
-  ~User() { thread.join(); }
-  bool done() const { return finished; }
-
- private:
-  std::atomic<bool> finished{false};
-  std::thread thread;
-};
-
 class Lv2UiTest : public X11Suite {
  protected:
   void SetUp() override {
