@@ -69,19 +69,11 @@ class PanelX11Test : public X11Suite {
   }
 
   void idleFor(int ms) {
-    for (int t = 0; t < ms; t += 5) {
-      plugin->dispatch(effEditIdle);
-      pauseMs(5);
-    }
+    idleEvery5Ms([this] { plugin->dispatch(effEditIdle); }, ms);
   }
   template <class Condition>
   bool idleUntil(Condition done) {
-    for (int i = 0; i < 600; ++i) {
-      plugin->dispatch(effEditIdle);
-      if (done()) return true;
-      pauseMs(5);
-    }
-    return false;
+    return idleEvery5MsUntil([this] { plugin->dispatch(effEditIdle); }, done);
   }
 
   // A quick click: press and release are both queued before the editor looks.

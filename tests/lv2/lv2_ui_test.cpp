@@ -108,19 +108,11 @@ class Lv2UiTest : public X11Suite {
   }
 
   void idleFor(int ms) {
-    for (int t = 0; t < ms; t += 5) {
-      idle->idle(ui);
-      pauseMs(5);
-    }
+    idleEvery5Ms([this] { idle->idle(ui); }, ms);
   }
   template <class Condition>
   bool idleUntil(Condition done) {
-    for (int i = 0; i < 600; ++i) {
-      idle->idle(ui);
-      if (done()) return true;
-      pauseMs(5);
-    }
-    return false;
+    return idleEvery5MsUntil([this] { idle->idle(ui); }, done);
   }
 
   size_t childCount() {
