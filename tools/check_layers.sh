@@ -1,8 +1,10 @@
 #!/usr/bin/env sh
-# Fails when a layer includes one it must not see, or when the VST 2 interface leaks out of
-# formats/vst2: its header, or a name of its types and constants, anywhere in the instrument,
-# the engine, the chain or the editor; or when window-system code leaves its binding (Win32's
-# may also be in the module entry, which keeps the module's instance handle).
+# Fails when a layer includes one it must not see, or when a plug-in interface leaks out of its
+# format's folder: the VST 2 header or a name of its types and constants, or an LV2 header or
+# name, anywhere in the instrument, the engine, the chain, the editor or the other format.
+# The LV2 plug-in itself (formats/lv2 without its ui/ folder) has no panel. Window-system code
+# stays in its binding; Win32's may also be in the VST 2 module entry, which keeps the module's
+# instance handle, and Xlib's in the LV2 panel's window, which takes the arrow keys itself.
 cd "$(dirname "$0")/.." || exit 2
 status=0
 
@@ -30,6 +32,8 @@ editor/platform/win32 editor/platform/x11 editor/platform/headless
 editor/platform/headless editor/platform/x11 editor/platform/win32
 editor/toolkit instrument engine chain formats tools tests
 editor engine chain formats tools tests
+formats/vst2 formats/lv2 tools tests
+formats/lv2 formats/vst2 tools tests
 LAYERS
 
 # pattern of a window system's code, the places (a regular expression) that may hold it, its name
@@ -42,7 +46,7 @@ only_in() {
     status=1
   fi
 }
-only_in '#include <X11/|#include "editor/platform/x11/|__linux__' 'editor/platform/x11/' X11
+only_in '#include <X11/|#include "editor/platform/x11/|__linux__' 'editor/platform/x11/|formats/lv2/ui/' X11
 only_in '#include <(windows|winuser|wingdi|windef|winbase)\.h>|#include "editor/platform/win32/|_WIN32' \
   'editor/platform/win32/|formats/vst2/entry\.cpp:' Win32
 
@@ -51,6 +55,19 @@ leaks=$(grep -rnE "$names" common engine chain instrument editor --include='*.h'
 if [ -n "$leaks" ]; then
   echo "VST 2 names outside formats/vst2:"
   echo "$leaks"
+  status=1
+fi
+lv2=$(grep -rnE '#include <lv2/|\bLV2(UI)?_[A-Za-z_]+' common engine chain instrument editor formats/vst2 \
+  --include='*.h' --include='*.cpp')
+if [ -n "$lv2" ]; then
+  echo "LV2 headers or names outside formats/lv2:"
+  echo "$lv2"
+  status=1
+fi
+panel=$(grep -n '#include "editor/' formats/lv2/*.h formats/lv2/*.cpp)
+if [ -n "$panel" ]; then
+  echo "the LV2 plug-in must not include the editor (its panel lives in formats/lv2/ui):"
+  echo "$panel"
   status=1
 fi
 exit $status

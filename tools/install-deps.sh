@@ -3,11 +3,12 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config python3 libx11-dev libxtst-dev
-          libgtest-dev libbenchmark-dev libsndfile1-dev libpng-dev libstk-dev)
+          libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev libpng-dev libstk-dev
+          lv2-dev liblilv-dev)
 if [ "${1:-}" = "--tests" ]; then
   # The real-host check runs Ardour's plug-in scanner; the fuzz targets need clang and its
-  # libFuzzer runtime.
-  packages+=(ardour xvfb xauth clang libclang-rt-dev)
+  # libFuzzer runtime; the LV2 bundle is checked with lv2_validate (sordi) and lv2info.
+  packages+=(ardour xvfb xauth clang libclang-rt-dev sordi lilv-utils)
 fi
 
 missing=()

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 namespace vorlak::render {
@@ -86,8 +87,10 @@ int dataBytes(unsigned char status) {
   return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
 }
 
+// Appends the track's channel messages and tempo changes; *endTick becomes the track's end,
+// the time of its end-of-track event, or of its last event when that is missing.
 bool parseTrack(Cursor track, int trackIndex, std::vector<TickEvent>* events,
-                std::vector<TempoChange>* tempos, std::string* error) {
+                std::vector<TempoChange>* tempos, std::int64_t* endTick, std::string* error) {
   std::int64_t tick = 0;
   unsigned char running = 0;
   std::size_t order = 0;
@@ -143,7 +146,7 @@ bool parseTrack(Cursor track, int trackIndex, std::vector<TickEvent>* events,
       }
       const unsigned char* payload = track.here();
       track.skip(length);
-      if (type == 0x2F) break;  // end of track
+      if (type == 0x2F) break;
       if (type == 0x51 && length == 3) {
         const std::uint32_t micros =
             (std::uint32_t{payload[0]} << 16) | (std::uint32_t{payload[1]} << 8) | payload[2];
@@ -158,13 +161,50 @@ bool parseTrack(Cursor track, int trackIndex, std::vector<TickEvent>* events,
       return false;
     }
   }
+  *endTick = tick;
   return true;
 }
 
+// Seconds from ticks: musical time follows the tempo changes, SMPTE time has none.
+class TempoMap {
+ public:
+  TempoMap(double ticksPerQuarter, double secondsPerTick, std::vector<TempoChange> tempos) {
+    std::stable_sort(tempos.begin(), tempos.end(),
+                     [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
+    double tickSeconds =
+        ticksPerQuarter > 0.0 ? kDefaultMicrosPerQuarter * 1e-6 / ticksPerQuarter : secondsPerTick;
+    segments_.push_back({0, 0.0, tickSeconds});
+    if (ticksPerQuarter <= 0.0) return;
+    for (const TempoChange& change : tempos) {
+      const Segment& last = segments_.back();
+      const double start =
+          last.seconds + static_cast<double>(change.tick - last.tick) * last.tickSeconds;
+      tickSeconds = change.microsPerQuarter * 1e-6 / ticksPerQuarter;
+      segments_.push_back({change.tick, start, tickSeconds});
+    }
+  }
+
+  double seconds(std::int64_t tick) const {
+    // The last segment starting at or before the tick; of several at one tick, the last.
+    const auto after =
+        std::upper_bound(segments_.begin(), segments_.end(), tick,
+                         [](std::int64_t t, const Segment& segment) { return t < segment.tick; });
+    const Segment& segment = *(after - 1);
+    return segment.seconds + static_cast<double>(tick - segment.tick) * segment.tickSeconds;
+  }
+
+ private:
+  struct Segment {
+    std::int64_t tick;
+    double seconds;
+    double tickSeconds;
+  };
+  std::vector<Segment> segments_;
+};
+
 }  // namespace
 
-bool parseMidi(const unsigned char* data, std::size_t size, MidiSequence* events,
-               std::string* error) {
+bool parseMidi(const unsigned char* data, std::size_t size, MidiSong* song, std::string* error) {
   Cursor file(data, size);
   std::uint32_t headerLength = 0;
   std::uint32_t format = 0;
@@ -203,6 +243,7 @@ bool parseMidi(const unsigned char* data, std::size_t size, MidiSequence* events
 
   std::vector<TickEvent> tickEvents;
   std::vector<TempoChange> tempos;
+  std::int64_t endTick = 0;
   std::uint32_t tracksFound = 0;
   while (!file.atEnd()) {
     // A few stray bytes after the last track are tolerated, as other readers do.
@@ -217,14 +258,17 @@ bool parseMidi(const unsigned char* data, std::size_t size, MidiSequence* events
     const Cursor chunk(file.here(), length);
     file.skip(length);
     if (std::memcmp(type, "MTrk", 4) != 0) continue;  // unknown chunks are skipped
-    if (!parseTrack(chunk, static_cast<int>(tracksFound), &tickEvents, &tempos, error)) {
+    std::int64_t trackEnd = 0;
+    if (!parseTrack(chunk, static_cast<int>(tracksFound), &tickEvents, &tempos, &trackEnd, error)) {
       return false;
     }
+    endTick = std::max(endTick, trackEnd);
     ++tracksFound;
   }
   if (tracksFound < trackCount) {
-    *error = "MIDI file is truncated (" + std::to_string(tracksFound) + " of " +
-             std::to_string(trackCount) + " tracks)";
+    // Every chunk was whole, so the header is what is wrong.
+    *error = "MIDI header announces " + std::to_string(trackCount) + " tracks, the file holds " +
+             std::to_string(tracksFound);
     return false;
   }
 
@@ -234,36 +278,23 @@ bool parseMidi(const unsigned char* data, std::size_t size, MidiSequence* events
                      if (a.track != b.track) return a.track < b.track;
                      return a.order < b.order;
                    });
-  std::stable_sort(tempos.begin(), tempos.end(),
-                   [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
-
-  events->clear();
-  events->reserve(tickEvents.size());
-  std::size_t nextTempo = 0;
-  std::int64_t segmentTick = 0;
-  double segmentSeconds = 0.0;
-  double tickSeconds =
-      ticksPerQuarter > 0.0 ? kDefaultMicrosPerQuarter * 1e-6 / ticksPerQuarter : secondsPerTick;
+  const TempoMap tempoMap(ticksPerQuarter, secondsPerTick, std::move(tempos));
+  // No event lies beyond the end of its track, so this bounds every event's time too.
+  song->endSeconds = tempoMap.seconds(endTick);
+  if (song->endSeconds > kMaxMidiSeconds) {
+    *error = "MIDI file is longer than " + std::to_string(int(kMaxMidiSeconds / 60)) + " minutes";
+    return false;
+  }
+  song->events.clear();
+  song->events.reserve(tickEvents.size());
   for (TickEvent& event : tickEvents) {
-    if (ticksPerQuarter > 0.0) {
-      for (; nextTempo < tempos.size() && tempos[nextTempo].tick <= event.tick; ++nextTempo) {
-        segmentSeconds += static_cast<double>(tempos[nextTempo].tick - segmentTick) * tickSeconds;
-        segmentTick = tempos[nextTempo].tick;
-        tickSeconds = tempos[nextTempo].microsPerQuarter * 1e-6 / ticksPerQuarter;
-      }
-    }
-    event.midi.seconds =
-        segmentSeconds + static_cast<double>(event.tick - segmentTick) * tickSeconds;
-    if (event.midi.seconds > kMaxMidiSeconds) {
-      *error = "MIDI file is longer than " + std::to_string(int(kMaxMidiSeconds / 60)) + " minutes";
-      return false;
-    }
-    events->push_back(event.midi);
+    event.midi.seconds = tempoMap.seconds(event.tick);
+    song->events.push_back(event.midi);
   }
   return true;
 }
 
-bool readMidiFile(const std::string& path, MidiSequence* events, std::string* error) {
+bool readMidiFile(const std::string& path, MidiSong* song, std::string* error) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
     *error = "cannot open MIDI file " + path + ": " + std::strerror(errno);
@@ -292,7 +323,7 @@ bool readMidiFile(const std::string& path, MidiSequence* events, std::string* er
     *error = "cannot read MIDI file " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (!parseMidi(data.data(), data.size(), events, error)) {
+  if (!parseMidi(data.data(), data.size(), song, error)) {
     *error = path + ": " + *error;
     return false;
   }

@@ -9,7 +9,16 @@
 namespace vorlak::render {
 namespace {
 
-enum LongOnly { kPlugin = 256, kSet, kListPrograms, kListParams, kTail, kFloat };
+enum LongOnly {
+  kPlugin = 256,
+  kSet,
+  kListPrograms,
+  kListParams,
+  kTail,
+  kFloat,
+  kChannel,
+  kFollowProgramChanges,
+};
 
 bool parseInt(const char* text, long low, long high, long* out) {
   if (text == nullptr || *text == '\0') return false;
@@ -54,7 +63,27 @@ constexpr const char* kModuleFile = "vorlak.dll";
 constexpr const char* kModuleFile = "vorlak.so";
 #endif
 
+bool parseChannel(const char* text, RenderOptions* options, std::string* error) {
+  if (!options->channelsChosen) options->channels.fill(false);
+  options->channelsChosen = true;
+  if (std::string(text) == "all") {
+    options->channels.fill(true);
+    return true;
+  }
+  long channel = 0;
+  if (!parseInt(text, 1, 16, &channel)) {
+    *error = std::string("bad channel \"") + text + "\" (1 to 16, or all)";
+    return false;
+  }
+  options->channels[static_cast<std::size_t>(channel - 1)] = true;
+  return true;
+}
+
 }  // namespace
+
+bool followsProgramChanges(const RenderOptions& options) {
+  return options.followProgramChanges || (options.program.empty() && options.settings.empty());
+}
 
 std::string usageText(const char* program) {
   return std::string("Usage: ") + program +
@@ -68,8 +97,14 @@ std::string usageText(const char* program) {
          "  -b, --block N         frames per process call (default 512)\n"
          "  -t, --tempo BPM       host tempo, also the demo's tempo (default 120)\n"
          "      --set NAME=VALUE  set a parameter by its exact name to 0..1 (repeatable)\n"
-         "      --tail SECONDS    time rendered after the last event (default 2)\n"
+         "      --channel N|all   MIDI channel 1-16 that plays (repeatable; default all but 10)\n"
+         "      --follow-program-changes\n"
+         "                        keep the file's program changes, which -p and --set\n"
+         "                        otherwise turn off\n"
+         "      --tail SECONDS    the most rendered after the end while the sound dies away\n"
+         "                        (default 10; stops once 0.2 s stayed below -90 dBFS)\n"
          "      --float           write 32-bit float samples instead of 16-bit\n"
+         "  -q, --quiet           no progress bar, loudness summary or notes (warnings show)\n"
          "      --plugin PATH     plug-in module (default " +
          kModuleFile +
          " beside this program)\n"
@@ -90,6 +125,9 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       {"set", required_argument, nullptr, kSet},
       {"tail", required_argument, nullptr, kTail},
       {"float", no_argument, nullptr, kFloat},
+      {"channel", required_argument, nullptr, kChannel},
+      {"follow-program-changes", no_argument, nullptr, kFollowProgramChanges},
+      {"quiet", no_argument, nullptr, 'q'},
       {"list-programs", no_argument, nullptr, kListPrograms},
       {"list-params", no_argument, nullptr, kListParams},
       {nullptr, 0, nullptr, 0},
@@ -98,7 +136,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
   optind = 1;
   for (;;) {
     const int previousIndex = optind;
-    const int code = getopt_long(argc, argv, ":o:p:r:b:t:h", kLong, nullptr);
+    const int code = getopt_long(argc, argv, ":o:p:r:b:t:hq", kLong, nullptr);
     if (code == -1) break;
     long number = 0;
     switch (code) {
@@ -149,6 +187,15 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
         break;
       case kFloat:
         options->format = SampleFormat::Float32;
+        break;
+      case kChannel:
+        if (!parseChannel(optarg, options, error)) return false;
+        break;
+      case kFollowProgramChanges:
+        options->followProgramChanges = true;
+        break;
+      case 'q':
+        options->quiet = true;
         break;
       case kListPrograms:
         options->listPrograms = true;

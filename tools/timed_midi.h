@@ -13,4 +13,11 @@ struct TimedMidi {
 
 using MidiSequence = std::vector<TimedMidi>;
 
+// A piece to render: its events in time order and where it ends, which for a MIDI file may
+// be later than its last event (the end-of-track time), never earlier.
+struct MidiSong {
+  MidiSequence events;
+  double endSeconds = 0.0;
+};
+
 }  // namespace vorlak::render

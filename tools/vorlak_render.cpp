@@ -19,6 +19,12 @@
 
 namespace {
 
+using vorlak::render::decibels;
+using vorlak::render::levelText;
+using vorlak::render::RenderOptions;
+using vorlak::render::RenderResult;
+using vorlak::render::SongSelection;
+
 int fail(const std::string& message) {
   std::fprintf(stderr, "vorlak-render: %s\n", message.c_str());
   return 1;
@@ -42,6 +48,55 @@ std::string defaultPluginPath() {
 }
 #endif
 
+// What the song's choice of channels and programs left out; said after the render, so that
+// a run that fails still ends with its one line of error.
+void reportSelection(const SongSelection& selection, const RenderOptions& options) {
+  if (selection.notesLeftOut) {
+    std::fprintf(stderr,
+                 "vorlak-render: warning: no notes on the chosen channels; the notes are on "
+                 "channel%s %s (see --channel)\n",
+                 selection.channelsWithNotes.find(',') == std::string::npos ? "" : "s",
+                 selection.channelsWithNotes.c_str());
+  }
+  if (selection.ignoredProgramChanges > 0 && !options.quiet) {
+    std::fprintf(stderr,
+                 "vorlak-render: %d program change%s in the file ignored, since a program or "
+                 "setting was given (--follow-program-changes keeps them)\n",
+                 selection.ignoredProgramChanges, selection.ignoredProgramChanges == 1 ? "" : "s");
+  }
+}
+
+// What was written, as loudness meters show it; then what the user may want to change.
+void report(const RenderResult& result, const RenderOptions& options) {
+  if (!options.quiet) {
+    std::fprintf(stderr,
+                 "vorlak-render: %.2f s, integrated %s LUFS, loudness range %.1f LU, "
+                 "sample peak %s dBFS, true peak %s dBTP\n",
+                 static_cast<double>(result.frames) / options.sampleRate,
+                 levelText(result.loudness.integratedLufs).c_str(), result.loudness.rangeLu,
+                 levelText(decibels(result.loudness.samplePeak)).c_str(),
+                 levelText(decibels(result.loudness.truePeak)).c_str());
+    if (result.tailCut) {
+      std::fprintf(stderr,
+                   "vorlak-render: still sounding %g s after the end; faded out over the last "
+                   "10 ms (--tail sets the limit)\n",
+                   options.tailSeconds);
+    }
+  }
+  if (result.clippedSamples > 0) {
+    const double samples = 2.0 * static_cast<double>(result.frames);
+    std::fprintf(stderr,
+                 "vorlak-render: warning: %lld of %.0f samples (%.2g %%) clipped at 16-bit full "
+                 "scale; --float writes them unclipped\n",
+                 static_cast<long long>(result.clippedSamples), samples,
+                 100.0 * static_cast<double>(result.clippedSamples) / samples);
+  }
+  if (result.nonFiniteSamples > 0) {
+    std::fprintf(stderr, "vorlak-render: warning: %lld non-finite samples written as silence\n",
+                 static_cast<long long>(result.nonFiniteSamples));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,18 +113,17 @@ int main(int argc, char** argv) {
   }
   const bool listing = options.listPrograms || options.listParams;
 
-  render::MidiSequence events;
+  render::MidiSong song;
   if (!listing) {
     if (options.midiPath.empty()) {
       // The tour selects its own programs; a user who chose a program or settings hears
       // the same notes in that sound instead.
-      const bool tour = options.program.empty() && options.settings.empty();
-      events = render::demoPhrase(options.tempo, tour);
-    } else if (!render::readMidiFile(options.midiPath, &events, &error)) {
+      song.events = render::demoPhrase(options.tempo, render::followsProgramChanges(options));
+    } else if (!render::readMidiFile(options.midiPath, &song, &error)) {
       return fail(error);
     }
   }
-
+  const render::SongSelection selection = render::selectEvents(song, options);
   const std::string pluginPath =
       options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
   std::unique_ptr<host::Plugin> plugin = host::Plugin::load(pluginPath, &error);
@@ -83,9 +137,14 @@ int main(int argc, char** argv) {
     if (options.listParams) render::listParameters(*plugin, stdout);
     return 0;
   }
-  if (!render::renderToWav(*plugin, events, options, &error)) return fail(error);
+  render::RenderResult result;
+  if (!render::renderToWav(*plugin, selection.song, options, &result, &error)) {
+    return fail(error);
+  }
   plugin->suspend();
   plugin->close();
+  reportSelection(selection, options);
+  report(result, options);
   std::printf("wrote %s\n", options.outputPath.c_str());
   return 0;
 }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/loudness_meter.h"
+
 namespace vorlak::render {
 namespace {
 
@@ -41,6 +43,24 @@ void guardTemp(const std::string& path) {
 
 void releaseTemp() { haveTemp = 0; }
 
+// 16-bit samples are converted here rather than by libsndfile, so that the clipped ones can
+// be counted and the meter sees exactly what the file holds: full scale is 32768, as readers
+// take it, and values round to the nearest step.
+constexpr float kPcmScale = 32768.0f;
+
+short toPcm16(float sample, std::int64_t* clipped) {
+  const float scaled = sample * kPcmScale;
+  if (scaled >= 32767.5f) {
+    ++*clipped;
+    return 32767;
+  }
+  if (scaled < -32768.5f) {
+    ++*clipped;
+    return -32768;
+  }
+  return static_cast<short>(std::lrint(scaled));
+}
+
 std::string directoryOf(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -68,8 +88,10 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
                      std::string* error) {
   discard();
   path_ = path;
+  format_ = format;
   framesWritten_ = 0;
   nonFinite_ = 0;
+  clipped_ = 0;
 
   struct stat info {};
   if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -106,8 +128,7 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
     discard();
     return false;
   }
-  // Out-of-range samples are clipped in the 16-bit file instead of wrapping around.
-  sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   return true;
 }
 
@@ -129,7 +150,18 @@ bool WavWriter::write(const float* left, const float* right, int frames, std::st
         interleaved_[2 * i + channel] = sample;
       }
     }
-    if (sf_writef_float(file_, interleaved_, count) != count) {
+    sf_count_t written = 0;
+    if (format_ == SampleFormat::Pcm16) {
+      for (int i = 0; i < 2 * count; ++i) {
+        pcm_[i] = toPcm16(interleaved_[i], &clipped_);
+        interleaved_[i] = static_cast<float>(pcm_[i]) / kPcmScale;
+      }
+      written = sf_writef_short(file_, pcm_, count);
+    } else {
+      written = sf_writef_float(file_, interleaved_, count);
+    }
+    if (meter_ != nullptr) meter_->add(interleaved_, count);
+    if (written != count) {
       *error = "cannot write " + path_ + ": " + sf_strerror(file_);
       discard();
       return false;

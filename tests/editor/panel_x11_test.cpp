@@ -37,27 +37,6 @@ struct Screenshot {
   }
 };
 
-// Plays the user on a connection of its own while the editor's thread is busy inside a
-// mouse loop or a menu.
-class User {
- public:
-  explicit User(std::function<void(Display*)> act)
-      : thread([this, act] {
-          Display* d = XOpenDisplay(nullptr);
-          if (d) {
-            act(d);
-            XCloseDisplay(d);
-          }
-          finished = true;
-        }) {}
-  ~User() { thread.join(); }
-  bool done() const { return finished; }
-
- private:
-  std::atomic<bool> finished{false};
-  std::thread thread;
-};
-
 class PanelX11Test : public X11Suite {
  protected:
   void SetUp() override {
@@ -90,19 +69,11 @@ class PanelX11Test : public X11Suite {
   }
 
   void idleFor(int ms) {
-    for (int t = 0; t < ms; t += 5) {
-      plugin->dispatch(effEditIdle);
-      pauseMs(5);
-    }
+    idleEvery5Ms([this] { plugin->dispatch(effEditIdle); }, ms);
   }
   template <class Condition>
   bool idleUntil(Condition done) {
-    for (int i = 0; i < 600; ++i) {
-      plugin->dispatch(effEditIdle);
-      if (done()) return true;
-      pauseMs(5);
-    }
-    return false;
+    return idleEvery5MsUntil([this] { plugin->dispatch(effEditIdle); }, done);
   }
 
   // A quick click: press and release are both queued before the editor looks.

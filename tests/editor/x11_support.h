@@ -6,8 +6,10 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -92,6 +94,47 @@ inline XWindowAttributes waitForMenu(Display* d) {
 
 // One connection for the whole run: the server resets whenever its last client leaves, and
 // a connection attempted meanwhile is refused. Without a server every test fails.
+// Plays the user on a connection of its own while the editor's thread is busy inside a
+// mouse loop or a menu.
+// Idles the editor every 5 ms for about ms milliseconds, as a host's timer does.
+template <class Idle>
+void idleEvery5Ms(Idle idle, int ms) {
+  for (int t = 0; t < ms; t += 5) {
+    idle();
+    pauseMs(5);
+  }
+}
+
+// Idles the editor every 5 ms until done() holds, for at most 3 s; whether it came to hold.
+template <class Idle, class Condition>
+bool idleEvery5MsUntil(Idle idle, Condition done) {
+  for (int i = 0; i < 600; ++i) {
+    idle();
+    if (done()) return true;
+    pauseMs(5);
+  }
+  return false;
+}
+
+class User {
+ public:
+  explicit User(std::function<void(Display*)> act)
+      : thread([this, act] {
+          Display* d = XOpenDisplay(nullptr);
+          if (d) {
+            act(d);
+            XCloseDisplay(d);
+          }
+          finished = true;
+        }) {}
+  ~User() { thread.join(); }
+  bool done() const { return finished; }
+
+ private:
+  std::atomic<bool> finished{false};
+  std::thread thread;
+};
+
 class X11Suite : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { host = XOpenDisplay(nullptr); }

@@ -25,6 +25,9 @@
 #include <thread>
 
 #include "tests/integration/validator_realtime_workload.h"
+#ifdef VORLAK_LV2_BUNDLE
+#include "tests/lv2/lv2_host.h"
+#endif
 
 namespace {
 
@@ -356,6 +359,87 @@ TEST(ValidatorRealtime, AudioThreadEntryPointsAllocateLockAndCallNothing) {
   EXPECT_GT(calls, 1500);
   EXPECT_GT(workload.peak(), 0.0f) << "nothing was rendered";
 }
+
+#ifdef VORLAK_LV2_BUNDLE
+void watchedRun(LilvInstance* instance, uint32_t frames) {
+  tWatching = true;
+  lilv_instance_run(instance, frames);
+  tWatching = false;
+}
+
+void watchedConnect(LilvInstance* instance, uint32_t port, void* data) {
+  tWatching = true;
+  lilv_instance_connect_port(instance, port, data);
+  tWatching = false;
+}
+
+// The LV2 plug-in's audio-thread functions, run() and connect_port(), on the same counters:
+// every program by MIDI program change, notes, wheels and controllers, the host's tempo, atoms
+// of other types, control ports at ordinary and strange values, blocks of 0 to four times the
+// announced length, and a block with the outputs disconnected.
+TEST(ValidatorRealtime, Lv2RunAllocatesLocksAndCallsNothing) {
+  std::string error;
+  auto world = lv2test::Lv2World::load(VORLAK_LV2_BUNDLE,
+                                       "https://vorlak.kivo.audio/plugins/vorlak", &error);
+  ASSERT_NE(world, nullptr) << error;
+  auto plugin = world->instantiate(44100.0, kWorkloadBlock);
+  ASSERT_NE(plugin, nullptr);
+  std::vector<float> left(4 * kWorkloadBlock), right(4 * kWorkloadBlock);
+  plugin->connectOutputs(left.data(), right.data());
+  LilvInstance* instance = plugin->instance();
+  const LV2_URID intType = world->urids().map(LV2_ATOM__Int);
+  const auto& strangeValues = kStrangeValues;
+  const auto& frames = kWorkloadFrames;
+  long calls = 0;
+  float peak = 0.0f;
+  resetCounts();
+  std::thread audio([&] {
+    for (int program = 0; program < 64; ++program) {
+      for (int block = 0; block < 6; ++block) {
+        const auto note = static_cast<uint8_t>(40 + (program * 5 + block * 7) % 30);
+        if (block == 0) plugin->addMidi(0, {0xC0, static_cast<uint8_t>(program)});
+        plugin->addTempo(0, 90.0f + static_cast<float>(block));
+        plugin->addMidi(0, {0x90, note, 110});
+        plugin->addMidi(3, {0x90, static_cast<uint8_t>(note + 7), 90});
+        plugin->addMidi(40, {0x80, static_cast<uint8_t>(note - 7), 0});
+        plugin->addMidi(60,
+                        {0xE0, static_cast<uint8_t>(block * 20), static_cast<uint8_t>(block * 20)});
+        plugin->addMidi(80, {0xB0, 1, static_cast<uint8_t>(block * 25)});
+        if (block == 4) plugin->addMidi(90, {0xB0, 123, 0});
+        plugin->addMidi(100, {0xF0, 0x7E, 0xF7});
+        plugin->addAtom(5, intType, &program, sizeof program);
+        for (int k = 0; k < 3; ++k) {
+          const int index = (block * 5 + k + program) % 28;
+          // The style, latch and instrument are left alone so that the program keeps sounding.
+          if (index == 24 || index == 26 || index == 0) continue;
+          plugin->control(index) = strangeValues[(block + k) % 8];
+        }
+        if (block == 3) {
+          watchedConnect(instance, lv2test::kLeftPort, nullptr);
+          watchedConnect(instance, lv2test::kRightPort, nullptr);
+          calls += 2;
+        }
+        watchedRun(instance, static_cast<uint32_t>(frames[block]));
+        ++calls;
+        if (block == 3) {
+          watchedConnect(instance, lv2test::kLeftPort, left.data());
+          watchedConnect(instance, lv2test::kRightPort, right.data());
+          calls += 2;
+        } else {
+          for (int i = 0; i < frames[block]; ++i) peak = std::fmax(peak, std::fabs(left[i]));
+        }
+        plugin->clearEvents();
+      }
+    }
+  });
+  audio.join();
+  EXPECT_EQ(gAllocations.load(), 0) << counts();
+  EXPECT_EQ(gLocks.load(), 0) << counts();
+  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
+  EXPECT_GT(calls, 500);
+  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
+}
+#endif
 
 }  // namespace
 }  // namespace vorlak::test

@@ -49,6 +49,19 @@ inline std::unique_ptr<host::Plugin> loadForAudioThread(const std::string& path,
   return plugin;
 }
 
+// Parameter values a careless host sends, and the block lengths the workload renders (up to
+// four times the announced size, and none at all).
+inline const float kStrangeValues[] = {0.0f,
+                                       1.0f,
+                                       0.5f,
+                                       -1.0f,
+                                       2.0f,
+                                       1e-40f,
+                                       std::numeric_limits<float>::quiet_NaN(),
+                                       std::numeric_limits<float>::infinity()};
+inline constexpr int kWorkloadFrames[] = {kWorkloadBlock,     1, 100,
+                                          4 * kWorkloadBlock, 0, kWorkloadBlock - 1};
+
 class AudioThreadWorkload {
  public:
   static constexpr int kMaxEvents = 16;
@@ -57,15 +70,8 @@ class AudioThreadWorkload {
   // Returns the number of entry-point calls made.
   long run(AEffect* effect, const AudioThreadCalls& calls) {
     long made = 0;
-    const float strangeValues[] = {0.0f,
-                                   1.0f,
-                                   0.5f,
-                                   -1.0f,
-                                   2.0f,
-                                   1e-40f,
-                                   std::numeric_limits<float>::quiet_NaN(),
-                                   std::numeric_limits<float>::infinity()};
-    const int frames[] = {kWorkloadBlock, 1, 100, 4 * kWorkloadBlock, 0, kWorkloadBlock - 1};
+    const auto& strangeValues = kStrangeValues;
+    const auto& frames = kWorkloadFrames;
     for (VstIntPtr program = 0; program < 64; ++program) {
       calls.dispatch(effect, effSetProgram, 0, program, nullptr, 0.0f);
       ++made;

@@ -1,0 +1,68 @@
+#include "formats/lv2/ui/panel_window.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+
+#include "editor/platform/x11/x11_errors.h"
+#include "editor/toolkit/key_stroke.h"
+
+namespace vorlak::lv2 {
+
+std::unique_ptr<PanelWindow> PanelWindow::create(unsigned long parent, int width, int height) {
+  if (!parent) return nullptr;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return nullptr;
+  std::unique_ptr<PanelWindow> self(new PanelWindow);
+  self->display = display;
+  X11ErrorTrap trap(display);
+  XSetWindowAttributes attributes{};
+  attributes.background_pixmap = None;  // the panel covers all of it
+  attributes.event_mask = KeyPressMask | StructureNotifyMask;
+  self->window =
+      XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(std::max(width, 1)),
+                    static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
+                    CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+  XMapWindow(display, self->window);
+  if (trap.failed()) {
+    self->window = 0;  // nothing was made: there is nothing to destroy
+    return nullptr;
+  }
+  return self;
+}
+
+PanelWindow::~PanelWindow() {
+  if (!display) return;
+  {
+    X11ErrorTrap trap(display);
+    if (window && !gone) XDestroyWindow(display, window);
+  }
+  XCloseDisplay(display);
+}
+
+uint8_t PanelWindow::nextKey() {
+  while (!gone && XPending(display)) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type == DestroyNotify && event.xdestroywindow.window == window) {
+      gone = true;
+    } else if (event.type == KeyPress) {
+      switch (XLookupKeysym(&event.xkey, 0)) {
+        case XK_Left:
+          return kKeyLeft;
+        case XK_Up:
+          return kKeyUp;
+        case XK_Right:
+          return kKeyRight;
+        case XK_Down:
+          return kKeyDown;
+        default:
+          break;
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace vorlak::lv2

@@ -1,0 +1,52 @@
+// The UI binary's one exported symbol, lv2ui_descriptor, and the C functions of the
+// descriptor and its idle interface, each forwarding to the UI.
+#include <cstring>
+
+#include "formats/lv2/ports.h"
+#include "formats/lv2/ui/ui.h"
+
+// Frees the arena that the C++ runtime keeps for exceptions thrown when memory runs out.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
+namespace vorlak::lv2 {
+namespace {
+
+// The runtime is linked into the binary and allocates that arena when it is loaded but never
+// frees it, so each load and unload by a host would leak 72 KB.
+__attribute__((destructor)) void releaseRuntimeArena() { __gnu_cxx::__freeres(); }
+
+Ui* self(LV2UI_Handle handle) { return static_cast<Ui*>(handle); }
+
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*,
+                         LV2UI_Write_Function write, LV2UI_Controller controller,
+                         LV2UI_Widget* widget, const LV2_Feature* const* features) {
+  if (!pluginUri || std::strcmp(pluginUri, kPluginUri) != 0) return nullptr;
+  return Ui::create(write, controller, features, widget);
+}
+
+void cleanup(LV2UI_Handle handle) { delete self(handle); }
+
+void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format,
+               const void* buffer) {
+  self(handle)->portEvent(port, size, format, buffer);
+}
+
+int idle(LV2UI_Handle handle) { return self(handle)->idle(); }
+
+const LV2UI_Idle_Interface kIdleInterface{idle};
+
+const void* extensionData(const char* uri) {
+  return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
+}
+
+const LV2UI_Descriptor kDescriptor{kUiUri, instantiate, cleanup, portEvent, extensionData};
+
+}  // namespace
+}  // namespace vorlak::lv2
+
+extern "C" __attribute__((visibility("default"))) const LV2UI_Descriptor* lv2ui_descriptor(
+    uint32_t index) {
+  return index == 0 ? &vorlak::lv2::kDescriptor : nullptr;
+}
