@@ -68,7 +68,11 @@ void reportSelection(const SongSelection& selection, const RenderOptions& option
 
 // What was written, as loudness meters show it; then what the user may want to change.
 void report(const RenderResult& result, const RenderOptions& options) {
-  if (!options.quiet) {
+  if (!options.quiet && !result.loudness.measured) {
+    std::fprintf(stderr, "vorlak-render: %.2f s, sample peak %s dBFS (no loudness meter here)\n",
+                 static_cast<double>(result.frames) / options.sampleRate,
+                 levelText(decibels(result.loudness.samplePeak)).c_str());
+  } else if (!options.quiet) {
     std::fprintf(stderr,
                  "vorlak-render: %.2f s, integrated %s LUFS, loudness range %.1f LU, "
                  "sample peak %s dBFS, true peak %s dBTP\n",
@@ -76,12 +80,12 @@ void report(const RenderResult& result, const RenderOptions& options) {
                  levelText(result.loudness.integratedLufs).c_str(), result.loudness.rangeLu,
                  levelText(decibels(result.loudness.samplePeak)).c_str(),
                  levelText(decibels(result.loudness.truePeak)).c_str());
-    if (result.tailCut) {
-      std::fprintf(stderr,
-                   "vorlak-render: still sounding %g s after the end; faded out over the last "
-                   "10 ms (--tail sets the limit)\n",
-                   options.tailSeconds);
-    }
+  }
+  if (!options.quiet && result.tailCut) {
+    std::fprintf(stderr,
+                 "vorlak-render: still sounding %g s after the end; faded out over the last "
+                 "10 ms (--tail sets the limit)\n",
+                 options.tailSeconds);
   }
   if (result.clippedSamples > 0) {
     const double samples = 2.0 * static_cast<double>(result.frames);

@@ -85,7 +85,7 @@ def main():
 
     def check(program, rate):
         stem = os.path.join(args.work, "%d-%d" % (program, rate))
-        options = ["-p", str(program), "-r", str(rate), "--float"]
+        options = ["-p", str(program), "-r", str(rate), "--float", "--quiet"]
         outputs = (stem + "-linux.wav", stem + "-windows.wav")
         try:
             subprocess.run([linux_render] + options + ["-o", outputs[0]], check=True,

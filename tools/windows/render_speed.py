@@ -81,7 +81,7 @@ def main():
             "render"))
         ratios = []
         for program in programs:
-            options = ["-p", str(program), "-r", str(args.rate), "--float", "-o", wav]
+            options = ["-p", str(program), "-r", str(args.rate), "--float", "--quiet", "-o", wav]
             stretched = options + ["-t", slow_tempo]
             linux_s, linux_long, wine_s, wine_long = hyperfine(
                 [linux + options, linux + stretched, wine + options, wine + stretched],

@@ -1,7 +1,6 @@
 // The WAV writer of the Windows build, which has no libsndfile: a plain RIFF file with one
 // format chunk, 16-bit PCM or 32-bit IEEE float, written through a temporary file beside the
-// target that replaces the target only when complete. The samples are those of the Linux
-// writer: non-finite ones as 0, floats unchanged, 16-bit ones scaled by 32767 and clipped.
+// target that replaces the target only when complete. The samples are the Linux writer's.
 #include <windows.h>
 
 #include <algorithm>
@@ -85,8 +84,10 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
                      std::string* error) {
   discard();
   path_ = path;
+  format_ = format;
   framesWritten_ = 0;
   nonFinite_ = 0;
+  clipped_ = 0;
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *error = "cannot write " + path + ": it is a directory";
@@ -113,46 +114,13 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
   return true;
 }
 
-bool WavWriter::write(const float* left, const float* right, int frames, std::string* error) {
-  if (file_ == nullptr) {
-    *error = "cannot write " + path_ + ": file is not open";
-    return false;
-  }
-  constexpr int kChunk = static_cast<int>(sizeof(interleaved_) / sizeof(float) / 2);
-  for (int done = 0; done < frames;) {
-    const int count = std::min(kChunk, frames - done);
-    for (int i = 0; i < count; ++i) {
-      for (int channel = 0; channel < 2; ++channel) {
-        float sample = (channel == 0 ? left : right)[done + i];
-        if (!std::isfinite(sample)) {
-          sample = 0.0f;
-          ++nonFinite_;
-        }
-        interleaved_[2 * i + channel] = sample;
-      }
-    }
-    bool written;
-    if (file_->floats) {
-      written = std::fwrite(interleaved_, sizeof(float) * 2, static_cast<size_t>(count),
-                            file_->stream) == static_cast<size_t>(count);
-    } else {
-      int16_t shorts[sizeof(interleaved_) / sizeof(float)];
-      for (int i = 0; i < 2 * count; ++i) {
-        const float scaled = std::clamp(interleaved_[i] * 32767.0f, -32768.0f, 32767.0f);
-        shorts[i] = static_cast<int16_t>(std::lrintf(scaled));
-      }
-      written = std::fwrite(shorts, sizeof(int16_t) * 2, static_cast<size_t>(count),
-                            file_->stream) == static_cast<size_t>(count);
-    }
-    if (!written) {
-      *error = "cannot write " + path_ + ": " + std::strerror(errno);
-      discard();
-      return false;
-    }
-    done += count;
-    framesWritten_ += count;
-  }
-  return true;
+bool WavWriter::writeChunk(int count, std::string* error) {
+  const void* samples = file_->floats ? static_cast<const void*>(interleaved_) : pcm_;
+  if (std::fwrite(samples, 2u * file_->bytesPerSample, static_cast<size_t>(count),
+                  file_->stream) == static_cast<size_t>(count))
+    return true;
+  *error = "cannot write " + path_ + ": " + std::strerror(errno);
+  return false;
 }
 
 bool WavWriter::commit(std::string* error) {
