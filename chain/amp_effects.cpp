@@ -6,6 +6,7 @@
 #include "chain/table_sin.h"
 #include "engine/engine.h"
 #include "engine/tiny_offset.h"
+#include "engine/maths.h"
 
 namespace vorlak {
 namespace {
@@ -93,8 +94,8 @@ void ringmod(EffectState& state, const Engine& engine, const Patch& patch, float
   float phase = state.ringPhase;
   for (int i = 0; i < count; ++i) {
     const float angle = trianglePhaseAdvance(phase, increment) * 6.28318f;
-    left[i] = 2.0f * std::sin(angle) * left[i];
-    right[i] = 2.0f * std::sin(angle + 1.57f) * right[i];
+    left[i] = 2.0f * sine(angle) * left[i];
+    right[i] = 2.0f * sine(angle + 1.57f) * right[i];
   }
   state.ringPhase = phase;
 }
@@ -106,7 +107,7 @@ void fuzzBox(const Patch& patch, float* left, float* right, int count) {
   const float q = step > 0.0001f ? step : 0.0001f;
   for (int i = 0; i < count; ++i) {
     const float x = left[i];
-    const float expanded = (std::exp(k * std::fabs(x)) - 1.0f) / k;
+    const float expanded = (exponential(k * std::fabs(x)) - 1.0f) / k;
     const float clipped = expanded < 0.5f ? expanded : 0.5f;
     const float y = x < 0.0f ? -clipped : clipped;
     const float out = q * static_cast<float>(static_cast<int32_t>(y / q));
@@ -167,9 +168,9 @@ void talkbox(EffectState& state, const Engine& engine, const Patch& patch, float
     const float angleA = (2250.0f - 1400.0f * w) * scale * t * 3.1399198f;
     const float angleB = (2900.0f - 700.0f * w) * scale * t * 3.1399198f;
     const float angleC = (270.0f - (u * u - 0.25f) * 1560.0f) * scale * t * 3.1399198f;
-    a.step(x, 2.0f * std::sin(angleA), kDamping);
-    b.step(x, 2.0f * std::sin(angleB), kDamping);
-    c.step(x, 2.0f * std::sin(angleC), kDamping);
+    a.step(x, 2.0f * sine(angleA), kDamping);
+    b.step(x, 2.0f * sine(angleB), kDamping);
+    c.step(x, 2.0f * sine(angleC), kDamping);
     const float centre = w - 0.5f;
     const float out = 8.0f * (0.9f * b.band + (1.0f - 0.3f * (w * w)) * a.band +
                               (0.4f - (centre * centre - 0.25f) * 1.6f) * c.band);
@@ -201,7 +202,7 @@ void runPhaser(EffectState& state, const Engine& engine, const Patch& patch, flo
 
 void runTremolo(Engine& engine, const Patch& patch, float* left, float* right, int count) {
   // Whole cycles per frame change nothing; dropping them keeps the phase step convertible
-  // at absurd host tempos.
+  // at absurd host tempos. fmod is exact, the same bits from any C runtime.
   const float increment = std::fmod(
       engine.tempo / (30.0f * engine.sampleRate) / noteLengthFor(engine, patch.fxPar1), 1.0f);
   const float depth = patch.fxPar2;

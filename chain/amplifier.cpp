@@ -1,8 +1,7 @@
 #include "chain/amplifier.h"
 
-#include <cmath>
-
 #include "chain/table_sin.h"
+#include "engine/maths.h"
 
 namespace vorlak {
 
@@ -18,10 +17,10 @@ AmpSettings ampSettings(const Patch& patch, float inverseRate) {
   const float presence = patch.presence;
   s.alpha = (presence * presence * presence * 0.9f + 0.05f) * inverseRate * 44100.0f;
   s.bandCoefficient =
-      2.0f * std::sin((300.0f + 2000.0f * presence * presence) * inverseRate * 3.14159f);
+      2.0f * sine((300.0f + 2000.0f * presence * presence) * inverseRate * 3.14159f);
   s.compensation = (3.5f - patch.eqLow - patch.eqMid - patch.eqHigh) * 0.5f;
   s.feedbackAmount = patch.feedback * patch.feedback * 0.1f;
-  s.resonatorCoefficient = 2.0f * std::sin(inverseRate * 12566.36f);
+  s.resonatorCoefficient = 2.0f * sine(inverseRate * 12566.36f);
   return s;
 }
 

@@ -2,16 +2,20 @@
 
 #include <cmath>
 
+#include "engine/maths.h"
+
 namespace vorlak {
 
 void designBiquad(Biquad& biquad, BiquadType type, float gainDb, float freqHz, float rateHz,
                   float bandwidthOct) {
-  const double A = std::pow(10.0, static_cast<double>(gainDb) * 0.025);
+  const double A = powerOfTen(static_cast<double>(gainDb) * 0.025);
   const double w0 = static_cast<double>(freqHz) * 6.2831855 / static_cast<double>(rateHz);
-  const double sinW = std::sin(w0);
-  const double cosW = std::cos(w0);
-  const double alpha = sinW * std::sinh(0.3465736 * static_cast<double>(bandwidthOct) * w0 / sinW);
-  // 2·sqrt(A)·alpha of the cookbook's shelves with the slope at 1.
+  const double sinW = sine(w0);
+  const double cosW = cosine(w0);
+  const double alpha =
+      sinW * hyperbolicSine(0.3465736 * static_cast<double>(bandwidthOct) * w0 / sinW);
+  // 2·sqrt(A)·alpha of the cookbook's shelves with the slope at 1. sqrt is exactly rounded, the
+  // same bits from any C runtime.
   const double shelf = std::sqrt(2.0 * A) * sinW;
 
   double b0 = 1.0, b1 = 0.0, b2 = 0.0, a0 = 1.0, a1 = 0.0, a2 = 0.0;

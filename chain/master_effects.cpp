@@ -1,11 +1,11 @@
 #include "chain/master_effects.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "chain/amp_effects.h"
 #include "chain/table_sin.h"
 #include "engine/engine.h"
+#include "engine/maths.h"
 
 namespace vorlak {
 namespace {
@@ -128,8 +128,8 @@ void leslie(EffectState& state, const Engine& engine, const Patch& patch, float*
     const float b = (1.0f - u) * 0.5f;
     const float angleA = std::min((a * a * 0.9f + 0.1f) * t * 44100.0f * 0.8f, angleLimit);
     const float angleB = std::min((b * b * 0.9f + 0.1f) * t * 44100.0f * 0.8f, angleLimit);
-    rotorA.step(0.7f * tapB, 2.0f * std::sin(angleA), 0.7f);
-    rotorB.step(0.7f * tapA, 2.0f * std::sin(angleB), 0.7f);
+    rotorA.step(0.7f * tapB, 2.0f * sine(angleA), 0.7f);
+    rotorB.step(0.7f * tapA, 2.0f * sine(angleB), 0.7f);
     left[i] = (1.0f + u * depth) * rotorA.low * 1.8f;
     right[i] = (1.0f - u * depth) * rotorB.low * 1.8f;
   }

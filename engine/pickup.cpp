@@ -1,6 +1,6 @@
 #include "engine/pickup.h"
 
-#include <cmath>
+#include "engine/maths.h"
 
 #include "engine/tiny_offset.h"
 
@@ -23,8 +23,7 @@ PickupStage designPickup(int coils, float pickupPos, float pickupTableEntry, flo
       break;
     }
   }
-  const float coefficient =
-      2.0f * std::sin(3.14159f * (1000.0f + 6000.0f * harmonic) * inverseRate);
+  const float coefficient = 2.0f * sine(3.14159f * (1000.0f + 6000.0f * harmonic) * inverseRate);
   stage.filterCoefficient = coefficient > 0.99f ? 0.99f : coefficient;
   stage.makeUpGain = 1.0f / ((1.0f - slapLevel * 0.98f) + kTiny);
   return stage;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/engine.h"
+#include "engine/maths.h"
 #include "engine/pickup.h"
 #include "engine/tiny_offset.h"
 

@@ -1,7 +1,8 @@
 #include "engine/tables.h"
 
-#include <cmath>
 #include <mutex>
+
+#include "engine/maths.h"
 
 namespace vorlak {
 namespace {
@@ -10,9 +11,11 @@ float sineStorage[kSineTableSize];
 
 void buildSineTable() {
   // 6.28318 as a float (slightly below 2 pi), so entry 32768 is a small positive value.
-  const long double step = static_cast<long double>(6.28318f) / kSineTableSize;
+  // i * step is exact in double, and sine(double) rounded to float gives the same entries as
+  // the long double sine did.
+  const double step = static_cast<double>(6.28318f) / kSineTableSize;
   for (int i = 0; i < kSineTableSize; ++i)
-    sineStorage[i] = static_cast<float>(std::sin(static_cast<long double>(i) * step));
+    sineStorage[i] = static_cast<float>(sine(static_cast<double>(i) * step));
 }
 
 }  // namespace

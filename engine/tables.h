@@ -2,10 +2,10 @@
 // the rest belong to an instance.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 #include "engine/excitation.h"
+#include "engine/maths.h"
 
 namespace vorlak {
 
@@ -13,7 +13,7 @@ constexpr int kSineTableSize = 65536;
 constexpr int kCentsRange = 127;  // the cents table covers -127 .. +127
 
 // The frequency in Hz of a MIDI note number, fractional notes included (A4 = 69 = 440 Hz).
-inline float noteFrequency(float note) { return 8.17575f * std::exp(note * 0.057762265f); }
+inline float noteFrequency(float note) { return 8.17575f * exponential(note * 0.057762265f); }
 
 // Builds the process-wide sine table on first use; safe to call from several threads.
 const float* sharedSineTable();

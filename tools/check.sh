@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fresh Debian machine to a passing test run: installs what is missing, builds everything,
 # runs every test; then the whole suite again under the address and undefined-behaviour
-# sanitizers, the thread test under the thread sanitizer, and a short run of each fuzz target.
+# sanitizers, the thread test under the thread sanitizer, a short run of each fuzz target, and
+# the Windows module cross-built and checked under Wine against this build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh --tests
@@ -24,3 +25,5 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Releas
   -DVORLAK_FUZZ=ON -DVORLAK_BUILD_TESTS=OFF -DVORLAK_BUILD_BENCH=OFF
 cmake --build build-fuzz --target vorlak_fuzzers
 fuzz/run.sh build-fuzz smoke 20
+
+tools/check_windows.sh build

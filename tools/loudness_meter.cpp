@@ -1,10 +1,45 @@
 #include "tools/loudness_meter.h"
 
-#include <ebur128.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#if defined(_WIN32)
+
+namespace vorlak::render {
+
+struct LoudnessMeter::State {
+  double samplePeak = 0.0;
+};
+
+void LoudnessMeter::Release::operator()(State* state) const { delete state; }
+
+bool LoudnessMeter::start(int, int channels, std::string*) {
+  channels_ = channels;
+  state_.reset(new State);
+  return true;
+}
+
+bool LoudnessMeter::add(const float* interleaved, int frames) {
+  if (state_ == nullptr) return false;
+  for (long i = 0; i < static_cast<long>(frames) * channels_; ++i) {
+    state_->samplePeak = std::max(state_->samplePeak, std::fabs(double{interleaved[i]}));
+  }
+  return true;
+}
+
+Loudness LoudnessMeter::result() const {
+  Loudness loudness;
+  loudness.measured = false;
+  if (state_ != nullptr) loudness.samplePeak = state_->samplePeak;
+  return loudness;
+}
+
+}  // namespace vorlak::render
+
+#else
+
+#include <ebur128.h>
 
 namespace vorlak::render {
 
@@ -39,7 +74,10 @@ bool LoudnessMeter::add(const float* interleaved, int frames) {
 
 Loudness LoudnessMeter::result() const {
   Loudness loudness;
-  if (state_ == nullptr) return loudness;
+  if (state_ == nullptr) {
+    loudness.measured = false;
+    return loudness;
+  }
   ebur128_loudness_global(state_->library, &loudness.integratedLufs);
   ebur128_loudness_range(state_->library, &loudness.rangeLu);
   for (int channel = 0; channel < channels_; ++channel) {
@@ -55,6 +93,12 @@ Loudness LoudnessMeter::result() const {
   }
   return loudness;
 }
+
+}  // namespace vorlak::render
+
+#endif
+
+namespace vorlak::render {
 
 double decibels(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -HUGE_VAL; }
 

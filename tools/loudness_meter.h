@@ -1,5 +1,6 @@
 // Loudness of what vorlak-render writes, measured with libebur128 to ITU-R BS.1770-4 and
 // EBU R128: integrated loudness, loudness range, sample peak and true peak over all channels.
+// The Windows build has no libebur128: it measures the sample peak only, and says so.
 #pragma once
 
 #include <memory>
@@ -8,6 +9,7 @@
 namespace vorlak::render {
 
 struct Loudness {
+  bool measured = true;  // false: only the sample peak is known
   double integratedLufs = 0.0;  // -infinity when nothing passed the gate
   double rangeLu = 0.0;
   double samplePeak = 0.0;  // linear, the largest over the channels

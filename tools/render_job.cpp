@@ -202,11 +202,13 @@ bool renderToWav(host::Plugin& plugin, const MidiSong& song, const RenderOptions
   const std::int64_t end = std::max<std::int64_t>(lastFrame + 1, std::llround(song.endSeconds * rate));
   const std::int64_t limit = end + std::llround(options.tailSeconds * rate);
 
+  // Nobody reads the loudness of a quiet render, and its true peak costs as much as the
+  // instrument's own render does.
   LoudnessMeter meter;
-  if (!meter.start(options.sampleRate, 2, error)) return false;
+  if (!options.quiet && !meter.start(options.sampleRate, 2, error)) return false;
   WavWriter writer;
   if (!writer.open(options.outputPath, options.sampleRate, options.format, error)) return false;
-  writer.measureWith(&meter);
+  if (!options.quiet) writer.measureWith(&meter);
 
   std::vector<float> left(static_cast<std::size_t>(options.blockSize));
   std::vector<float> right(static_cast<std::size_t>(options.blockSize));

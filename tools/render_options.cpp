@@ -57,6 +57,12 @@ bool parseSetting(const std::string& text, RenderOptions* options, std::string* 
   return true;
 }
 
+#if defined(_WIN32)
+constexpr const char* kModuleFile = "vorlak.dll";
+#else
+constexpr const char* kModuleFile = "vorlak.so";
+#endif
+
 bool parseChannel(const char* text, RenderOptions* options, std::string* error) {
   if (!options->channelsChosen) options->channels.fill(false);
   options->channelsChosen = true;
@@ -99,7 +105,9 @@ std::string usageText(const char* program) {
          "                        (default 10; stops once 0.2 s stayed below -90 dBFS)\n"
          "      --float           write 32-bit float samples instead of 16-bit\n"
          "  -q, --quiet           no progress bar, loudness summary or notes (warnings show)\n"
-         "      --plugin PATH     plug-in module (default vorlak.so beside this program)\n"
+         "      --plugin PATH     plug-in module (default " +
+         kModuleFile +
+         " beside this program)\n"
          "      --list-programs   print the program names and exit\n"
          "      --list-params     print the parameters with their current values and exit\n"
          "  -h, --help            show this text\n";

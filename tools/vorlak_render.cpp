@@ -1,6 +1,10 @@
 // vorlak-render: plays a MIDI file or the built-in demo through the Vorlak plug-in, loaded
 // as a host loads it, and writes the result to a WAV file.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <cstdio>
@@ -26,6 +30,15 @@ int fail(const std::string& message) {
   return 1;
 }
 
+#if defined(_WIN32)
+std::string defaultPluginPath() {
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
+  if (length == 0 || length >= sizeof(self)) return "vorlak.dll";
+  std::string path(self, length);
+  return path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
+}
+#else
 std::string defaultPluginPath() {
   char self[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
@@ -33,6 +46,7 @@ std::string defaultPluginPath() {
   std::string path(self, static_cast<std::size_t>(length));
   return path.substr(0, path.rfind('/') + 1) + "vorlak.so";
 }
+#endif
 
 // What the song's choice of channels and programs left out; said after the render, so that
 // a run that fails still ends with its one line of error.
@@ -54,7 +68,11 @@ void reportSelection(const SongSelection& selection, const RenderOptions& option
 
 // What was written, as loudness meters show it; then what the user may want to change.
 void report(const RenderResult& result, const RenderOptions& options) {
-  if (!options.quiet) {
+  if (!options.quiet && !result.loudness.measured) {
+    std::fprintf(stderr, "vorlak-render: %.2f s, sample peak %s dBFS (no loudness meter here)\n",
+                 static_cast<double>(result.frames) / options.sampleRate,
+                 levelText(decibels(result.loudness.samplePeak)).c_str());
+  } else if (!options.quiet) {
     std::fprintf(stderr,
                  "vorlak-render: %.2f s, integrated %s LUFS, loudness range %.1f LU, "
                  "sample peak %s dBFS, true peak %s dBTP\n",
@@ -62,12 +80,12 @@ void report(const RenderResult& result, const RenderOptions& options) {
                  levelText(result.loudness.integratedLufs).c_str(), result.loudness.rangeLu,
                  levelText(decibels(result.loudness.samplePeak)).c_str(),
                  levelText(decibels(result.loudness.truePeak)).c_str());
-    if (result.tailCut) {
-      std::fprintf(stderr,
-                   "vorlak-render: still sounding %g s after the end; faded out over the last "
-                   "10 ms (--tail sets the limit)\n",
-                   options.tailSeconds);
-    }
+  }
+  if (!options.quiet && result.tailCut) {
+    std::fprintf(stderr,
+                 "vorlak-render: still sounding %g s after the end; faded out over the last "
+                 "10 ms (--tail sets the limit)\n",
+                 options.tailSeconds);
   }
   if (result.clippedSamples > 0) {
     const double samples = 2.0 * static_cast<double>(result.frames);

@@ -27,6 +27,7 @@ struct Options {
   std::string program;  // number or exact name; empty keeps program 0
   std::string output = "vorlak-panel.png";
   std::vector<std::pair<std::string, float>> settings;
+  bool raw = false;
   bool help = false;
 };
 
@@ -37,6 +38,9 @@ const char kUsage[] =
     "  -p, --program N|NAME  program to show, by number (0 to 63) or exact name (default 0)\n"
     "  -o, --output FILE     PNG file to write (default vorlak-panel.png)\n"
     "      --set NAME=VALUE  set a parameter by its exact name to 0..1 (repeatable)\n"
+    "      --raw             write the bare pixels instead: 32-bit little-endian words\n"
+    "                        0x00RRGGBB, rows top to bottom, no header (the layout of a\n"
+    "                        top-down Windows DIB)\n"
     "  -h, --help            show this text\n";
 
 int fail(const std::string& message) {
@@ -45,13 +49,11 @@ int fail(const std::string& message) {
 }
 
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
-  enum { kSet = 256 };
+  enum { kSet = 256, kRaw };
   static const option kLong[] = {
-      {"program", required_argument, nullptr, 'p'},
-      {"output", required_argument, nullptr, 'o'},
-      {"set", required_argument, nullptr, kSet},
-      {"help", no_argument, nullptr, 'h'},
-      {nullptr, 0, nullptr, 0},
+      {"program", required_argument, nullptr, 'p'}, {"output", required_argument, nullptr, 'o'},
+      {"set", required_argument, nullptr, kSet},    {"raw", no_argument, nullptr, kRaw},
+      {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
   for (;;) {
@@ -71,6 +73,9 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         break;
       case 'h':
         options->help = true;
+        break;
+      case kRaw:
+        options->raw = true;
         break;
       case kSet: {
         const std::string text = optarg;
@@ -192,6 +197,29 @@ bool writePng(const Surface& picture, const std::string& path, std::string* erro
   return true;
 }
 
+bool writeRaw(const Surface& picture, const std::string& path, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<unsigned char> row(static_cast<size_t>(picture.width()) * 4);
+  bool ok = true;
+  for (int y = 0; y < picture.height() && ok; ++y) {
+    const uint32_t* pixels = picture.row(y);
+    for (int x = 0; x < picture.width(); ++x)
+      for (int byte = 0; byte < 4; ++byte)
+        row[static_cast<size_t>(x) * 4 + static_cast<size_t>(byte)] =
+            static_cast<unsigned char>(pixels[x] >> (8 * byte));
+    ok = std::fwrite(row.data(), row.size(), 1, file) == 1;
+  }
+  if (std::fclose(file) != 0 || !ok) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,7 +255,9 @@ int main(int argc, char** argv) {
       // The window system's first expose, then the host's idle that handles it.
       window->queuePaint({0, 0, window->width, window->height});
       effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
-      ok = writePng(editor->getFrame()->backBuffer(), options.output, &error);
+      const Surface& picture = editor->getFrame()->backBuffer();
+      ok = options.raw ? writeRaw(picture, options.output, &error)
+                       : writePng(picture, options.output, &error);
     }
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
   }

@@ -1,6 +1,10 @@
 #include "tools/vst_host.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <mutex>
@@ -68,10 +72,24 @@ VstTimeInfo* fillTimeInfo(HostState& state) {
   return &state.timeInfo;
 }
 
+#if defined(_WIN32)
+// The system's text for the last error, on one line.
+std::string loaderError(const char* fallback) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, GetLastError(), 0, text, sizeof(text), nullptr);
+  std::string message = length > 0 ? std::string(text, length) : std::string(fallback);
+  std::replace(message.begin(), message.end(), '\r', ' ');
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  while (!message.empty() && message.back() == ' ') message.pop_back();
+  return message;
+}
+#else
 std::string loaderError(const char* fallback) {
   const char* text = dlerror();
   return text != nullptr ? std::string(text) : std::string(fallback);
 }
+#endif
 
 }  // namespace
 
@@ -109,6 +127,38 @@ VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntP
 Module::Module(void* handle, VstEntryProc entry, std::string path)
     : handle_(handle), entry_(entry), path_(std::move(path)) {}
 
+#if defined(_WIN32)
+Module::~Module() { FreeLibrary(static_cast<HMODULE>(handle_)); }
+
+std::shared_ptr<Module> Module::load(const std::string& path, std::string* error) {
+  // Without a folder LoadLibrary would search the system's folders before this one.
+  const std::string target = path.find_first_of("/\\") == std::string::npos ? ".\\" + path : path;
+  // A file that is no module must give an error text rather than a message box.
+  DWORD previousMode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+  HMODULE handle = LoadLibraryA(target.c_str());
+  std::string failure = handle == nullptr ? loaderError("unknown loader error") : "";
+  SetThreadErrorMode(previousMode, nullptr);
+  if (handle == nullptr) {
+    if (error) *error = "cannot load " + path + ": " + failure;
+    return nullptr;
+  }
+  void* symbol = nullptr;
+  for (const char* name : {"VSTPluginMain", "main"}) {
+    symbol = reinterpret_cast<void*>(GetProcAddress(handle, name));
+    if (symbol != nullptr) break;
+  }
+  if (symbol == nullptr) {
+    if (error) {
+      *error =
+          path + " has no VSTPluginMain or main entry point: " + loaderError("symbol not found");
+    }
+    FreeLibrary(handle);
+    return nullptr;
+  }
+  return std::shared_ptr<Module>(new Module(handle, reinterpret_cast<VstEntryProc>(symbol), path));
+}
+#else
 Module::~Module() { dlclose(handle_); }
 
 std::shared_ptr<Module> Module::load(const std::string& path, std::string* error) {
@@ -143,6 +193,7 @@ std::shared_ptr<Module> Module::load(const std::string& path, std::string* error
   }
   return std::shared_ptr<Module>(new Module(handle, reinterpret_cast<VstEntryProc>(symbol), path));
 }
+#endif
 
 HostState::HostState() { calls.reserve(kLogCapacity); }
 

@@ -21,8 +21,8 @@ using VstEntryProc = AEffect* (*)(audioMasterCallback);
 // A loaded shared object; instances keep it loaded for as long as they live.
 class Module {
  public:
-  // Loads path with dlopen and resolves VSTPluginMain, then main. Returns null and fills
-  // error (with the loader's own text) when either step fails.
+  // Loads path with dlopen (LoadLibrary on Windows) and resolves VSTPluginMain, then main.
+  // Returns null and fills error (with the loader's own text) when either step fails.
   static std::shared_ptr<Module> load(const std::string& path, std::string* error);
   ~Module();
 

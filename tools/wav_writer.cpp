@@ -43,24 +43,6 @@ void guardTemp(const std::string& path) {
 
 void releaseTemp() { haveTemp = 0; }
 
-// 16-bit samples are converted here rather than by libsndfile, so that the clipped ones can
-// be counted and the meter sees exactly what the file holds: full scale is 32768, as readers
-// take it, and values round to the nearest step.
-constexpr float kPcmScale = 32768.0f;
-
-short toPcm16(float sample, std::int64_t* clipped) {
-  const float scaled = sample * kPcmScale;
-  if (scaled >= 32767.5f) {
-    ++*clipped;
-    return 32767;
-  }
-  if (scaled < -32768.5f) {
-    ++*clipped;
-    return -32768;
-  }
-  return static_cast<short>(std::lrint(scaled));
-}
-
 std::string directoryOf(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -132,44 +114,13 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
   return true;
 }
 
-bool WavWriter::write(const float* left, const float* right, int frames, std::string* error) {
-  if (file_ == nullptr) {
-    *error = "cannot write " + path_ + ": file is not open";
-    return false;
-  }
-  constexpr int kChunk = static_cast<int>(sizeof(interleaved_) / sizeof(float) / 2);
-  for (int done = 0; done < frames;) {
-    const int count = std::min(kChunk, frames - done);
-    for (int i = 0; i < count; ++i) {
-      for (int channel = 0; channel < 2; ++channel) {
-        float sample = (channel == 0 ? left : right)[done + i];
-        if (!std::isfinite(sample)) {
-          sample = 0.0f;
-          ++nonFinite_;
-        }
-        interleaved_[2 * i + channel] = sample;
-      }
-    }
-    sf_count_t written = 0;
-    if (format_ == SampleFormat::Pcm16) {
-      for (int i = 0; i < 2 * count; ++i) {
-        pcm_[i] = toPcm16(interleaved_[i], &clipped_);
-        interleaved_[i] = static_cast<float>(pcm_[i]) / kPcmScale;
-      }
-      written = sf_writef_short(file_, pcm_, count);
-    } else {
-      written = sf_writef_float(file_, interleaved_, count);
-    }
-    if (meter_ != nullptr) meter_->add(interleaved_, count);
-    if (written != count) {
-      *error = "cannot write " + path_ + ": " + sf_strerror(file_);
-      discard();
-      return false;
-    }
-    done += count;
-    framesWritten_ += count;
-  }
-  return true;
+bool WavWriter::writeChunk(int count, std::string* error) {
+  const sf_count_t written = format_ == SampleFormat::Pcm16
+                                 ? sf_writef_short(file_, pcm_, count)
+                                 : sf_writef_float(file_, interleaved_, count);
+  if (written == count) return true;
+  *error = "cannot write " + path_ + ": " + sf_strerror(file_);
+  return false;
 }
 
 bool WavWriter::commit(std::string* error) {

@@ -37,6 +37,11 @@ class WavWriter {
 
  private:
   void discard();
+  // Up to one chunk of frames into interleaved_ (and pcm_ for 16-bit files), counted and
+  // measured as the file will hold them.
+  void prepare(const float* left, const float* right, int count);
+  // The prepared chunk onto the file, in the format chosen; the system's own part.
+  bool writeChunk(int count, std::string* error);
 
   sf_private_tag* file_ = nullptr;
   std::string path_;

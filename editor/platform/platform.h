@@ -1,6 +1,6 @@
 // The window system as the toolkit sees it: one child window inside the host's window, the
-// pointer and buttons, a clock, and a popup menu. Bindings: x11 for hosts, headless for
-// tests and snapshots. Nothing else in the editor includes a window-system header.
+// pointer and buttons, a clock, and a popup menu. Bindings: x11 and win32 for hosts, headless
+// for tests and snapshots. Nothing else in the editor includes a window-system header.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +53,7 @@ class NativeWindow {
   virtual void dispatchEvents(WindowEvents& events, bool paintOnly) = 0;
   virtual bool alive() const = 0;
   // Takes the window off the screen now, while painters may still hold this object: from
-  // then on it is not alive, presents nothing and answers no buttons. Both bindings do so.
+  // then on it is not alive, presents nothing and answers no buttons. Every binding does so.
   virtual void close() {}
 };
 

@@ -37,6 +37,7 @@ Take playChordAndSilence(int program) {
   plugin->setProgram(program);
   BlockRenderer renderer(*plugin);
   renderer.beforeEachCall(allowDenormals);
+  renderer.timeCalls();
   const long released = framesOf(kChordSeconds, kRate);
   for (unsigned char note : {40, 45, 50, 55, 59, 64}) {
     renderer.schedule({{0, 0x90, note, 127}, {released, 0x80, note, 0}});

@@ -2,7 +2,13 @@
 // effOpen or effMainsChanged at all, blocks before any rate, the instance switched off and on
 // a hundred times, loaded and unloaded a hundred times, sixteen at once, and hosts whose
 // callback answers nothing. The order must not change a single sample.
+#if defined(_WIN32)
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <fstream>
 
@@ -128,6 +134,25 @@ TEST(ValidatorLifecycle, SwitchedOffAndOnAHundredTimes) {
   EXPECT_GT(renderer.census().peak, 0.01f);
 }
 
+#if defined(_WIN32)
+long pageBytes() {
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  return static_cast<long>(system.dwPageSize);
+}
+
+// Pages of memory this process holds: its working set.
+long residentPages() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return static_cast<long>(counters.WorkingSetSize / static_cast<size_t>(pageBytes()));
+}
+
+bool moduleMapped() { return GetModuleHandleA("vorlak.dll") != nullptr; }
+#else
+long pageBytes() { return sysconf(_SC_PAGESIZE); }
+
 // Pages of memory this process holds.
 long residentPages() {
   std::ifstream statm("/proc/self/statm");
@@ -145,6 +170,7 @@ bool moduleMapped() {
   }
   return false;
 }
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
@@ -174,7 +200,7 @@ void scanOnce() {
 constexpr long kGrowthMarginBytes = 512 * 1024;
 
 TEST(ValidatorLifecycle, LoadedAndUnloadedAHundredTimes) {
-  const long page = sysconf(_SC_PAGESIZE);
+  const long page = pageBytes();
   for (int i = 0; i < 5; ++i) scanOnce();
   const long before = residentPages();
   for (int i = 0; i < 100; ++i) {
@@ -194,7 +220,7 @@ TEST(ValidatorLifecycle, AHundredInstancesCreatedAndClosedInOneModule) {
   std::string error;
   auto module = host::Module::load(VORLAK_MODULE_PATH, &error);
   ASSERT_NE(module, nullptr) << error;
-  const long page = sysconf(_SC_PAGESIZE);
+  const long page = pageBytes();
   auto cycle = [&] {
     auto plugin = host::Plugin::create(module, &error);
     ASSERT_NE(plugin, nullptr) << error;

@@ -16,26 +16,45 @@ long gDeallocations = 0;
 int gNothrowSeen = 0;
 int gFailNothrowAt = 0;  // 1-based among nothrow allocations; 0 never fails
 
+constexpr std::size_t kPlain = 0;
+
+#if defined(_WIN32)
+// Windows' C runtime has no aligned_alloc, and its aligned blocks go back through a free of
+// their own, so every aligned allocation takes that way.
+void* alignedBlock(std::size_t size, std::size_t alignment) {
+  return _aligned_malloc(size, alignment);
+}
+void freeBlock(void* p, std::size_t alignment) {
+  if (alignment != kPlain) {
+    _aligned_free(p);
+  } else {
+    std::free(p);
+  }
+}
+#else
+void* alignedBlock(std::size_t size, std::size_t alignment) {
+  if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
+  return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+}
+void freeBlock(void* p, std::size_t) { std::free(p); }
+#endif
+
 void* allocate(std::size_t size, std::size_t alignment, bool nothrow) {
   if (gCounting) {
     if (nothrow && ++gNothrowSeen == gFailNothrowAt) return nullptr;
     ++gAllocations;
   }
   if (size == 0) size = 1;
-  void* p = alignment > alignof(std::max_align_t)
-                ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
-                : std::malloc(size);
+  void* p = alignment != kPlain ? alignedBlock(size, alignment) : std::malloc(size);
   if (!p && !nothrow) throw std::bad_alloc();
   return p;
 }
 
-void release(void* p) {
+void release(void* p, std::size_t alignment = kPlain) {
   if (!p) return;
   if (gCounting) ++gDeallocations;
-  std::free(p);
+  freeBlock(p, alignment);
 }
-
-constexpr std::size_t kPlain = 0;
 
 }  // namespace
 
@@ -57,12 +76,20 @@ void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t a) noexcept { release(p, std::size_t(a)); }
+void operator delete[](void* p, std::align_val_t a) noexcept { release(p, std::size_t(a)); }
+void operator delete(void* p, std::size_t, std::align_val_t a) noexcept {
+  release(p, std::size_t(a));
+}
+void operator delete[](void* p, std::size_t, std::align_val_t a) noexcept {
+  release(p, std::size_t(a));
+}
+void operator delete(void* p, std::align_val_t a, const std::nothrow_t&) noexcept {
+  release(p, std::size_t(a));
+}
+void operator delete[](void* p, std::align_val_t a, const std::nothrow_t&) noexcept {
+  release(p, std::size_t(a));
+}
 
 namespace vorlak {
 namespace {
