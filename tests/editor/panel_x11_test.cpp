@@ -12,11 +12,13 @@
 
 #include "tools/vst_host.h"
 // Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
+#include "host_edits.h"
 #include "x11_support.h"
 
 namespace {
 
 using namespace vorlak::x11test;
+using vorlak::paneltest::expectOneBracketedEdit;
 using vorlak::host::HostCall;
 using vorlak::host::Plugin;
 
@@ -127,36 +129,12 @@ TEST_F(PanelX11Test, ToneDragAutomatesInsideItsEditBrackets) {
   const float before = plugin->parameter(3);
   const Screenshot still = shoot();
   plugin->host().clearCalls();
-  User user([](Display* d) {
-    moveTo(d, 145, 263);
-    button(d, true);
-    pauseMs(60);
-    for (int step = 1; step <= 4; ++step) {
-      moveTo(d, 145 + 10 * step, 263);
-      pauseMs(40);
-    }
-    pauseMs(150);
-    button(d, false);
-  });
+  User user(dragToneRight40);
   ASSERT_TRUE(idleUntil([&] { return user.done(); }));
   idleFor(150);
 
-  std::vector<HostCall> edits;
-  for (const HostCall& c : plugin->host().calls)
-    if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterEndEdit ||
-        c.opcode == audioMasterAutomate)
-      edits.push_back(c);
-  ASSERT_GE(edits.size(), 3u);
-  EXPECT_EQ(edits.front().opcode, audioMasterBeginEdit);
-  EXPECT_EQ(edits.front().index, 3);
-  EXPECT_EQ(edits.back().opcode, audioMasterEndEdit);
-  EXPECT_EQ(edits.back().index, 3);
-  for (size_t i = 1; i + 1 < edits.size(); ++i) {
-    EXPECT_EQ(edits[i].opcode, audioMasterAutomate);
-    EXPECT_EQ(edits[i].index, 3);
-  }
   // 40 pixels right: a fifth of the range at half the range per 100 pixels.
-  EXPECT_NEAR(edits[edits.size() - 2].opt, before + 0.2f, 1e-5f);
+  expectOneBracketedEdit(plugin->host().calls, 3, before + 0.2f);
   EXPECT_NEAR(plugin->parameter(3), before + 0.2f, 1e-5f);
   EXPECT_NE(shoot().area(126, 244, 164, 282), still.area(126, 244, 164, 282));
 }

@@ -79,6 +79,19 @@ inline void button(Display* d, bool down) {
 
 // The popup menu: the override-redirect window on the root that is showing, waited for up
 // to two seconds. Its override_redirect is false when none came.
+// Program 0's "Tone" knob, pressed at its centre and dragged 40 pixels right in steps.
+inline void dragToneRight40(Display* d) {
+  moveTo(d, 145, 263);
+  button(d, true);
+  pauseMs(60);
+  for (int step = 1; step <= 4; ++step) {
+    moveTo(d, 145 + 10 * step, 263);
+    pauseMs(40);
+  }
+  pauseMs(150);
+  button(d, false);
+}
+
 inline XWindowAttributes waitForMenu(Display* d) {
   XWindowAttributes menu{};
   for (int i = 0; i < 400 && !menu.override_redirect; ++i) {

@@ -159,17 +159,7 @@ TEST_F(Lv2UiTest, DragWritesItsPortInsideATouchAndPortEventsAndKeysShow) {
   // Tone, dragged 40 pixels right with the real pointer.
   const float tone = vorlak::kFactoryPrograms[0].values[3];
   const std::vector<uint32_t> toneBefore = area(126, 244, 164, 282);
-  User user([](Display* d) {
-    moveTo(d, 145, 263);
-    button(d, true);
-    pauseMs(60);
-    for (int step = 1; step <= 4; ++step) {
-      moveTo(d, 145 + 10 * step, 263);
-      pauseMs(40);
-    }
-    pauseMs(150);
-    button(d, false);
-  });
+  User user(dragToneRight40);
   ASSERT_TRUE(idleUntil([&] { return user.done(); }));
   idleFor(150);
   ASSERT_GE(notes.size(), 3u);

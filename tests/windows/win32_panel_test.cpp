@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "editor/platform/win32/win32_window.h"
+#include "tests/editor/host_edits.h"
 #include "tools/vst_host.h"
 
 namespace {
@@ -27,6 +28,7 @@ using vorlak::MenuEntry;
 using vorlak::host::HostCall;
 using vorlak::host::Module;
 using vorlak::host::Plugin;
+using vorlak::paneltest::expectOneBracketedEdit;
 
 constexpr int kParentX = 100, kParentY = 80;
 constexpr int kWidth = 396, kHeight = 530;
@@ -409,14 +411,6 @@ class Win32PanelTest : public ::testing::Test {
       if (c.opcode == audioMasterAutomate) out.emplace_back(c.index, c.opt);
     return out;
   }
-  std::vector<HostCall> edits() const {
-    std::vector<HostCall> out;
-    for (const HostCall& c : plugin->host().calls)
-      if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterEndEdit ||
-          c.opcode == audioMasterAutomate)
-        out.push_back(c);
-    return out;
-  }
 
   std::string className() const {
     char name[32];
@@ -475,18 +469,8 @@ TEST_F(Win32PanelTest, ToneDragAutomatesInsideItsEditBrackets) {
   ASSERT_TRUE(idleUntil([&] { return user.done(); }));
   idleFor(150);
 
-  const std::vector<HostCall> seen = edits();
-  ASSERT_GE(seen.size(), 3u);
-  EXPECT_EQ(seen.front().opcode, audioMasterBeginEdit);
-  EXPECT_EQ(seen.front().index, 3);
-  EXPECT_EQ(seen.back().opcode, audioMasterEndEdit);
-  EXPECT_EQ(seen.back().index, 3);
-  for (size_t i = 1; i + 1 < seen.size(); ++i) {
-    EXPECT_EQ(seen[i].opcode, audioMasterAutomate);
-    EXPECT_EQ(seen[i].index, 3);
-  }
   // 40 pixels right: a fifth of the range at half the range per 100 pixels.
-  EXPECT_NEAR(seen[seen.size() - 2].opt, before + 0.2f, 1e-5f);
+  expectOneBracketedEdit(plugin->host().calls, 3, before + 0.2f);
   EXPECT_NEAR(plugin->parameter(3), before + 0.2f, 1e-5f);
   EXPECT_NE(area(shoot(panel), 126, 244, 164, 282), area(still, 126, 244, 164, 282));
 }
