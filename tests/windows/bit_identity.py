@@ -16,6 +16,10 @@ import os
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                "tools", "windows"))
+from factory_programs import program_names, program_range  # noqa: E402
+
 
 def sample_data(path):
     """The bytes of a WAV file's data chunk."""
@@ -72,14 +76,8 @@ def main():
         print("FAIL: no vorlak-render in the Linux build '%s' (set VORLAK_LINUX_BUILD_DIR)"
               % args.linux_build)
         return 1
-    listing = subprocess.run([linux_render, "--list-programs"], capture_output=True, text=True,
-                             check=True).stdout
-    names = {}
-    for line in listing.splitlines():
-        number, _, name = line.strip().partition("  ")
-        names[int(number)] = name.strip()
-    first, _, last = args.programs.partition("-")
-    programs = range(int(first), int(last or first) + 1)
+    names = program_names([linux_render])
+    programs = program_range(args.programs)
     rates = [int(r) for r in args.rates.split(",")]
     os.makedirs(args.work, exist_ok=True)
 

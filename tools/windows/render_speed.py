@@ -22,6 +22,8 @@ import subprocess
 import sys
 import tempfile
 
+from factory_programs import program_names, program_range
+
 TEMPO = 120  # the demo phrase's own
 
 
@@ -63,14 +65,8 @@ def main():
     linux = [os.path.abspath(os.path.join(args.linux_build, "vorlak-render"))]
     wine = wine_command(args.windows_build) + [
         os.path.abspath(os.path.join(args.windows_build, "vorlak-render.exe"))]
-    listing = subprocess.run(linux + ["--list-programs"], capture_output=True, text=True,
-                             check=True).stdout
-    names = {}
-    for line in listing.splitlines():
-        number, _, name = line.strip().partition("  ")
-        names[int(number)] = name.strip()
-    first, _, last = args.programs.partition("-")
-    programs = range(int(first), int(last or first) + 1)
+    names = program_names(linux)
+    programs = program_range(args.programs)
     slow_tempo = "%g" % (TEMPO / args.stretch)
 
     with tempfile.TemporaryDirectory() as scratch:
