@@ -29,6 +29,15 @@ short toPcm16(float sample, std::int64_t* clipped) {
 
 }  // namespace
 
+void WavWriter::restart(const std::string& path, SampleFormat format) {
+  discard();
+  path_ = path;
+  format_ = format;
+  framesWritten_ = 0;
+  nonFinite_ = 0;
+  clipped_ = 0;
+}
+
 void WavWriter::prepare(const float* left, const float* right, int count) {
   for (int i = 0; i < count; ++i) {
     for (int channel = 0; channel < 2; ++channel) {

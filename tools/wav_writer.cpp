@@ -68,12 +68,7 @@ void WavWriter::discard() {
 
 bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat format,
                      std::string* error) {
-  discard();
-  path_ = path;
-  format_ = format;
-  framesWritten_ = 0;
-  nonFinite_ = 0;
-  clipped_ = 0;
+  restart(path, format);
 
   struct stat info {};
   if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {

@@ -37,6 +37,8 @@ class WavWriter {
 
  private:
   void discard();
+  // A new file: whatever was in progress discarded, the counts back at zero.
+  void restart(const std::string& path, SampleFormat format);
   // Up to one chunk of frames into interleaved_ (and pcm_ for 16-bit files), counted and
   // measured as the file will hold them.
   void prepare(const float* left, const float* right, int count);

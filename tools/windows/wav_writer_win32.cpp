@@ -82,12 +82,7 @@ void WavWriter::discard() {
 
 bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat format,
                      std::string* error) {
-  discard();
-  path_ = path;
-  format_ = format;
-  framesWritten_ = 0;
-  nonFinite_ = 0;
-  clipped_ = 0;
+  restart(path, format);
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *error = "cannot write " + path + ": it is a directory";
