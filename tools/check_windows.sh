@@ -51,6 +51,22 @@ step "cross build"
 wait "${prefix_jobs[@]}" || true
 step "Wine prefixes"
 
+# One Wine server for all the checks in the main prefix, kept running, with Wine's own
+# background programs (services, the desktop) started here with no output. Otherwise the
+# first check starts them, they keep that check's output open until the server goes, so ctest
+# waits on it, and the server and those programs stop after every idle moment and start again
+# under the next program. (The panel check's prefix has a server of its own.)
+wineserver=$(sed -n 's/^VORLAK_WINESERVER:FILEPATH=//p' build-win/CMakeCache.txt)
+main_prefix=$(sed -n 's/^VORLAK_WINEPREFIX:PATH=//p' build-win/CMakeCache.txt)
+stop_wine() { WINEPREFIX="$main_prefix" "$wineserver" -k 2>/dev/null || true; }
+trap stop_wine EXIT
+# The one that made the prefix may still be winding down.
+stop_wine
+WINEPREFIX="$main_prefix" "$wineserver" -w 2>/dev/null || true
+WINEPREFIX="$main_prefix" "$wineserver" -p </dev/null >/dev/null 2>&1
+WINEPREFIX="$main_prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot \
+  </dev/null >/dev/null 2>&1 || true
+
 status=0
 ctest --test-dir build-win --output-on-failure -j2 || status=$?
 step "checks under Wine"
