@@ -117,12 +117,26 @@ TEST_F(PanelScaleTest, EveryScaleOpensAtItsSizeFromTheRightSourceAndLeavesNothin
   editor->getRect(size);
   EXPECT_EQ(size.right, 792);
   setenv("VORLAK_UI_SCALE", "1.3", 1);
+  editor->setHostScale(2.0);  // the closed panel answers from what it last worked out
   editor->getRect(size);
   EXPECT_EQ(size.right, 495);
   setenv("VORLAK_UI_SCALE", "big", 1);
+  editor->setHostScale(2.0);
   editor->getRect(size);
   EXPECT_EQ(size.right, 792);
   unsetenv("VORLAK_UI_SCALE");
+
+  // The screen saying otherwise when the panel opens than when the host sized its window:
+  // the host is asked to follow.
+  editor->setHostScale(0.0);
+  platform.screenScale = 1.0;
+  editor->getRect(size);
+  EXPECT_EQ(size.right, 396);
+  platform.screenScale = 1.5;
+  ASSERT_TRUE(editor->open(&parent));
+  EXPECT_EQ(link.resizes, (std::vector<std::pair<int, int>>{{594, 795}}));
+  editor->close();
+  link.resizes.clear();
 
   // A host changing its scale while the panel is open: the panel rebuilds at the new size
   // in the same parent, asks the host once, and a repeat of the same scale changes nothing.
