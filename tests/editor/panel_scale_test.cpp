@@ -21,10 +21,22 @@ namespace {
 
 using Call = RecordingLink::Call;
 
+// VORLAK_UI_SCALE for this process; null removes it.
+void setUiScale(const char* value) {
+#ifdef _WIN32
+  _putenv_s("VORLAK_UI_SCALE", value ? value : "");
+#else
+  if (value)
+    setenv("VORLAK_UI_SCALE", value, 1);
+  else
+    unsetenv("VORLAK_UI_SCALE");
+#endif
+}
+
 class PanelScaleTest : public ::testing::Test {
  protected:
   PanelScaleTest() {
-    unsetenv("VORLAK_UI_SCALE");
+    setUiScale(nullptr);
     setPlatform(&platform);
     editor = std::make_unique<Editor>(link);
     link.editor = editor.get();
@@ -32,7 +44,7 @@ class PanelScaleTest : public ::testing::Test {
   ~PanelScaleTest() override {
     editor.reset();
     setPlatform(nullptr);
-    unsetenv("VORLAK_UI_SCALE");
+    setUiScale(nullptr);
   }
 
   void open(double hostScale) {
@@ -116,15 +128,15 @@ TEST_F(PanelScaleTest, EveryScaleOpensAtItsSizeFromTheRightSourceAndLeavesNothin
   editor->setHostScale(2.0);
   editor->getRect(size);
   EXPECT_EQ(size.right, 792);
-  setenv("VORLAK_UI_SCALE", "1.3", 1);
+  setUiScale("1.3");
   editor->setHostScale(2.0);  // the closed panel answers from what it last worked out
   editor->getRect(size);
   EXPECT_EQ(size.right, 495);
-  setenv("VORLAK_UI_SCALE", "big", 1);
+  setUiScale("big");
   editor->setHostScale(2.0);
   editor->getRect(size);
   EXPECT_EQ(size.right, 792);
-  unsetenv("VORLAK_UI_SCALE");
+  setUiScale(nullptr);
 
   // The screen saying otherwise when the panel opens than when the host sized its window:
   // the host is asked to follow.
