@@ -1,6 +1,6 @@
 // The panel at its scales on the headless window system: the size it opens at and where that
-// scale comes from, the native 2x artwork shown pixel for pixel, and clicks, drags and menus
-// at device coordinates doing what they do at 1x.
+// scale comes from, the native artwork shown pixel for pixel, and clicks, drags, menus and the
+// logo's picture at device coordinates doing what they do at 1x.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -225,6 +225,17 @@ TEST_F(PanelScaleTest, ClicksDragsAndMenusAtDeviceCoordinatesDoWhatTheyDoAt1x) {
     press(device({200, 20}, s));  // the play-mode list opens its menu under the text
     run.menuAt = platform.window()->lastMenuAt;
     EXPECT_EQ(platform.window()->shownScale(), s);
+    // The logo's picture, drawn at the panel's scale where it belongs.
+    press(device({70, 20}, s));
+    const Surface& screen = editor->getFrame()->backBuffer();
+    const Surface& picture =
+        dynamic_cast<ValueWidget*>(editor->getFrame()->widgetAt(1))->getBackground()->pixels();
+    EXPECT_EQ(picture.width(), scaledLength(364, s));
+    int wrong = 0;
+    for (int y = 0; y < picture.height() - 1; y += 3)
+      for (int x = 0; x < picture.width() - 1; x += 3)
+        wrong += screen.at(scaledLength(16, s) + x, scaledLength(52, s) + y) != picture.at(x, y);
+    EXPECT_EQ(wrong, 0) << s;
     editor->close();
     return run;
   };
