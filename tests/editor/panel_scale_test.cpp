@@ -72,7 +72,8 @@ class PanelScaleTest : public ::testing::Test {
   }
   ValueWidget* tone() {
     for (int i = 0; i < editor->getFrame()->widgetCount(); ++i)
-      if (auto* w = dynamic_cast<ValueWidget*>(editor->getFrame()->widgetAt(i)); w && w->getTag() == 3)
+      if (auto* w = dynamic_cast<ValueWidget*>(editor->getFrame()->widgetAt(i));
+          w && w->getTag() == 3)
         return w;
     return nullptr;
   }
@@ -95,10 +96,10 @@ Point device(Point p, double s) {
 }
 
 TEST_F(PanelScaleTest, EveryScaleOpensAtItsSizeFromTheRightSourceAndLeavesNothing) {
-  const std::pair<double, Rect> sizes[] = {
-      {1.0, {0, 0, 396, 530}},   {1.25, {0, 0, 495, 663}}, {1.5, {0, 0, 594, 795}},
-      {1.75, {0, 0, 693, 928}},  {2.0, {0, 0, 792, 1060}}, {2.5, {0, 0, 990, 1325}},
-      {3.0, {0, 0, 1188, 1590}}};
+  const std::pair<double, Rect> sizes[] = {{1.0, {0, 0, 396, 530}},  {1.25, {0, 0, 495, 663}},
+                                           {1.5, {0, 0, 594, 795}},  {1.75, {0, 0, 693, 928}},
+                                           {2.0, {0, 0, 792, 1060}}, {2.5, {0, 0, 990, 1325}},
+                                           {3.0, {0, 0, 1188, 1590}}};
   for (const auto& [scale, expected] : sizes) {
     editor->setHostScale(scale);
     Rect before, after;
@@ -215,7 +216,7 @@ TEST_F(PanelScaleTest, ClicksDragsAndMenusAtDeviceCoordinatesDoWhatTheyDoAt1x) {
     link.setParameterAutomated(20, 0.0f);
     open(s);
     link.calls.clear();
-    press(device({286, 511}, s));  // the effect's step-up button
+    press(device({286, 511}, s));                // the effect's step-up button
     const Point centre = device({145, 263}, s);  // Tone, dragged 40 logical pixels right
     std::vector<Point> path;
     for (int k = 1; k <= 4; ++k) path.push_back(device({145 + 10 * k, 263}, s));

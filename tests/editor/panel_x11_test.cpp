@@ -14,9 +14,10 @@
 
 #include "tools/vst_host.h"
 // Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
+#include <X11/Xatom.h>
+
 #include "host_edits.h"
 #include "x11_support.h"
-#include <X11/Xatom.h>
 
 namespace {
 

@@ -277,8 +277,7 @@ TEST_F(Lv2UiTest, ScaleFactorTwoOpensThePanelAtTwiceItsSize) {
   const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
   const LV2_Feature* features[] = {&parentFeature, &resizeFeature, &mapFeature, &optionsFeature,
                                    nullptr};
-  ui = descriptor->instantiate(descriptor, kUri, VORLAK_LV2_BUNDLE, write, this, &widget,
-                               features);
+  ui = descriptor->instantiate(descriptor, kUri, VORLAK_LV2_BUNDLE, write, this, &widget, features);
   ASSERT_NE(ui, nullptr);
   idleFor(300);
   EXPECT_EQ(size, std::make_pair(2 * kWidth, 2 * kHeight));

@@ -151,8 +151,8 @@ void pause(long milliseconds) {
 // for the largest of the classic fixed fonts that fits it.
 XFontStruct* loadFont(Display* display) {
   if (menuScale > 1.0) {
-    const std::string sized = "-*-*-medium-r-normal-*-" + std::to_string(px(13)) +
-                              "-*-*-*-*-*-iso8859-1";
+    const std::string sized =
+        "-*-*-medium-r-normal-*-" + std::to_string(px(13)) + "-*-*-*-*-*-iso8859-1";
     if (XFontStruct* font = XLoadQueryFont(display, sized.c_str())) return font;
     const struct {
       int height;
