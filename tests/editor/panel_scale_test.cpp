@@ -112,6 +112,12 @@ TEST_F(PanelScaleTest, EveryScaleOpensAtItsSizeFromTheRightSourceAndLeavesNothin
     EXPECT_EQ(platform.window()->height, expected.bottom) << scale;
     EXPECT_EQ(editor->getFrame()->backBuffer().width(), expected.right) << scale;
     EXPECT_EQ(editor->getFrame()->getSize(), (Rect{0, 0, 396, 530})) << scale;
+    // Filtered down, the handles' transparent magenta must not leave pink fringes.
+    const Surface& screen = editor->getFrame()->backBuffer();
+    int pink = 0;
+    for (uint32_t pixel : screen.data())
+      pink += (pixel >> 16 & 0xff) >= 200 && (pixel >> 8 & 0xff) <= 80 && (pixel & 0xff) >= 200;
+    EXPECT_EQ(pink, 0) << scale;
     editor->close();
     EXPECT_EQ(platform.windowCount(), 0) << scale;
   }
