@@ -256,7 +256,8 @@ TEST_F(Lv2UiTest, FiftyOpensAndClosesLeaveNoWindowConnectionLeakOrError) {
 }
 
 // A host at twice the density says so through ui:scaleFactor: it is asked for the doubled
-// size, both windows have it, and a click at device coordinates writes what it does at 1x.
+// size, both windows have it, and a click at device coordinates writes what it does at 1x;
+// the factor set again later through the options interface rescales the running UI.
 TEST_F(Lv2UiTest, ScaleFactorTwoOpensThePanelAtTwiceItsSize) {
   static std::vector<std::string> uris;
   LV2_URID_Map map{nullptr, [](LV2_URID_Map_Handle, const char* uri) -> LV2_URID {
@@ -300,6 +301,27 @@ TEST_F(Lv2UiTest, ScaleFactorTwoOpensThePanelAtTwiceItsSize) {
   for (const HostNote& n : notes)
     if (!n.touch) written.push_back(n.port);
   EXPECT_EQ(written, std::vector<uint32_t>{26});
+
+  // The host changing the factor while the UI runs: the panel follows and asks for its size.
+  const auto* interface = static_cast<const LV2_Options_Interface*>(
+      descriptor->extension_data(LV2_OPTIONS__interface));
+  ASSERT_NE(interface, nullptr);
+  const float oneAndAHalf = 1.5f;
+  const LV2_Options_Option change[] = {
+      {LV2_OPTIONS_INSTANCE, 0, map.map(nullptr, LV2_UI_PREFIX "scaleFactor"), sizeof oneAndAHalf,
+       map.map(nullptr, LV2_ATOM__Float), &oneAndAHalf},
+      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(interface->set(ui, change), 0u);
+  idleFor(100);
+  EXPECT_EQ(size, std::make_pair(594, 795));
+  const std::vector<Window> rebuilt = children(host, window);
+  ASSERT_EQ(rebuilt.size(), 1u);
+  for (Window w : {window, rebuilt[0]}) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(host, w, &attributes);
+    EXPECT_EQ(attributes.width, 594);
+    EXPECT_EQ(attributes.height, 795);
+  }
   closeUi();
   XDestroyWindow(host, big);
   XSync(host, False);
