@@ -61,8 +61,11 @@ Editor::~Editor() {
 bool Editor::open(void* parent) {
   close();
   releaseBitmaps();
+  // What the host was told before opening: the parent's own screen may say otherwise.
+  const double promised = closedScale;
+  const double scale = openingScale(parent);
   for (int i = 0; i < kBitmapCount; ++i) {
-    Pixmap* picture = Pixmap::create(kFirstBitmap + i);
+    Pixmap* picture = Pixmap::create(kFirstBitmap + i, scale);
     if (!picture) {
       close();
       return false;
@@ -75,11 +78,16 @@ bool Editor::open(void* parent) {
   rectangle.bottom = panel.bottom;
 
   GuiEditor::open(parent);
-  frame = std::make_unique<RootFrame>(panel, parent, this);
+  frame = std::make_unique<RootFrame>(panel, parent, this, scale);
   frame->setBackground(background);
   frame->setMouseRect(panel);
   build();
   opened = true;
+  if (promised != 0.0 && promised != scale) {
+    Rect size;
+    getRect(size);
+    link.requestResize(size.width(), size.height());
+  }
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "editor/toolkit/gui_editor.h"
 
+#include "editor/toolkit/ui_scale.h"
+
 namespace vorlak {
 
 namespace {
@@ -34,13 +36,44 @@ GuiEditor::~GuiEditor() {
 }
 
 bool GuiEditor::getRect(Rect& rect) {
-  rect = rectangle;
+  const double scale = panelScale();
+  rect = {scaledLength(rectangle.left, scale), scaledLength(rectangle.top, scale),
+          scaledLength(rectangle.right, scale), scaledLength(rectangle.bottom, scale)};
   return true;
+}
+
+double GuiEditor::openingScale(void* parent) {
+  return resolveScale(hostScale, currentPlatform(), parent);
+}
+
+// Hosts ask for the rectangle often, some on every idle: the system is asked once, until the
+// host's scale changes or the panel opens (which asks again).
+double GuiEditor::panelScale() {
+  if (frame && frame->isOpen()) return frame->scale();
+  if (closedScale == 0.0) closedScale = openingScale(parentWindow);
+  return closedScale;
+}
+
+void GuiEditor::setHostScale(double scale) {
+  hostScale = scale;
+  closedScale = 0.0;
+  followScale();
+}
+
+void GuiEditor::followScale() {
+  if (!frame || !frame->isOpen() || !parentWindow) return;
+  void* parent = parentWindow;
+  if (openingScale(parent) == frame->scale()) return;
+  if (!open(parent)) return;
+  Rect size;
+  getRect(size);
+  link.requestResize(size.width(), size.height());
 }
 
 // The base makes no frame: the editor deriving from it does, and answers whether it opened.
 bool GuiEditor::open(void* parent) {
   if (frame) closeFrame();
+  closedScale = 0.0;
   postUpdate();
   parentWindow = parent;
   return false;
@@ -67,6 +100,7 @@ void GuiEditor::idle() {
     update();
   }
   if (frame) frame->dispatchEvents(false);
+  if (frame && frame->takeScaleChange()) followScale();
   if (frame) frame->idleRedraw();
 }
 

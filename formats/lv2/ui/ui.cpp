@@ -1,5 +1,7 @@
 #include "formats/lv2/ui/ui.h"
 
+#include <lv2/atom/atom.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +15,19 @@ namespace vorlak::lv2 {
 namespace {
 
 bool isParameter(int index) { return index >= 0 && index < kNumParameters; }
+
+// ui:scaleFactor in an options array (a float, or a double); 0 when it is not there.
+double scaleFactorIn(const LV2_Options_Option* options, LV2_URID key, LV2_URID isFloat,
+                     LV2_URID isDouble) {
+  if (!options || key == 0) return 0.0;
+  for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+    if (o->key != key || !o->value) continue;
+    if (o->type == isFloat && o->size == sizeof(float)) return *static_cast<const float*>(o->value);
+    if (o->type == isDouble && o->size == sizeof(double))
+      return *static_cast<const double*>(o->value);
+  }
+  return 0.0;
+}
 
 }  // namespace
 
@@ -33,13 +48,27 @@ Ui* Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller,
   std::unique_ptr<Ui> ui(new (std::nothrow)
                              Ui(write, controller, touch && touch->touch ? touch : nullptr));
   if (!ui) return nullptr;
-  ui->window = PanelWindow::create(parent, kPanelWidth, kPanelHeight);
-  if (!ui->window) return nullptr;
   ui->panel.reset(new (std::nothrow) Editor(*ui));
+  if (!ui->panel) return nullptr;
+  const auto* map = static_cast<const LV2_URID_Map*>(featureData(features, LV2_URID__map));
+  if (map && map->map) {
+    ui->scaleKey = map->map(map->handle, LV2_UI_PREFIX "scaleFactor");
+    ui->floatType = map->map(map->handle, LV2_ATOM__Float);
+    ui->doubleType = map->map(map->handle, LV2_ATOM__Double);
+  }
+  ui->panel->setHostScale(scaleFactorIn(
+      static_cast<const LV2_Options_Option*>(featureData(features, LV2_OPTIONS__options)),
+      ui->scaleKey, ui->floatType, ui->doubleType));
+  Rect size;
+  ui->panel->getRect(size);
+  ui->window = PanelWindow::create(parent, size.width(), size.height());
+  if (!ui->window) return nullptr;
   const auto windowId = static_cast<uintptr_t>(ui->window->id());
-  if (!ui->panel || !ui->panel->open(reinterpret_cast<void*>(windowId))) return nullptr;
-  if (const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize)))
-    if (resize->ui_resize) resize->ui_resize(resize->handle, kPanelWidth, kPanelHeight);
+  if (!ui->panel->open(reinterpret_cast<void*>(windowId))) return nullptr;
+  ui->panel->getRect(size);
+  ui->resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
+  if (ui->resize && !ui->resize->ui_resize) ui->resize = nullptr;
+  if (ui->resize) ui->resize->ui_resize(ui->resize->handle, size.width(), size.height());
   if (widget) *widget = reinterpret_cast<LV2UI_Widget>(windowId);
   return ui.release();
 }
@@ -52,6 +81,17 @@ void Ui::portEvent(uint32_t port, uint32_t size, uint32_t format, const void* bu
   const int index = static_cast<int>(port);
   values[index] = std::fmin(std::fmax(value, 0.0f), 1.0f);
   panel->setParameter(index, values[index]);
+}
+
+uint32_t Ui::setOptions(const LV2_Options_Option* options) {
+  const double scale = scaleFactorIn(options, scaleKey, floatType, doubleType);
+  if (scale > 0.0) panel->setHostScale(scale);
+  return LV2_OPTIONS_SUCCESS;
+}
+
+void Ui::requestResize(int width, int height) {
+  if (window) window->resize(width, height);
+  if (resize) resize->ui_resize(resize->handle, width, height);
 }
 
 int Ui::idle() {
