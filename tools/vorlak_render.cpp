@@ -16,6 +16,7 @@
 #include "tools/render_job.h"
 #include "tools/render_options.h"
 #include "tools/vst_host.h"
+#include "vorlak_version.h"
 
 namespace {
 
@@ -39,12 +40,15 @@ std::string defaultPluginPath() {
   return path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
 }
 #else
+// The module beside the program in a build; installed, where the install put it.
 std::string defaultPluginPath() {
   char self[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
   if (length <= 0) return "vorlak.so";
-  std::string path(self, static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + "vorlak.so";
+  const std::string path(self, static_cast<std::size_t>(length));
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  const std::string beside = folder + "vorlak.so";
+  return access(beside.c_str(), F_OK) == 0 ? beside : folder + VORLAK_INSTALLED_MODULE;
 }
 #endif
 
@@ -113,6 +117,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(render::usageText("vorlak-render").c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vorlak-render %s\n", VORLAK_VERSION);
     return 0;
   }
   const bool listing = options.listPrograms || options.listParams;

@@ -18,6 +18,7 @@
 #include "editor/toolkit/gui_editor.h"
 #include "formats/vst2/effect.h"
 #include "formats/vst2/effect_base.h"
+#include "vorlak_version.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ struct Options {
   std::vector<std::pair<std::string, float>> settings;
   bool raw = false;
   bool help = false;
+  bool version = false;
 };
 
 const char kUsage[] =
@@ -41,7 +43,8 @@ const char kUsage[] =
     "      --raw             write the bare pixels instead: 32-bit little-endian words\n"
     "                        0x00RRGGBB, rows top to bottom, no header (the layout of a\n"
     "                        top-down Windows DIB)\n"
-    "  -h, --help            show this text\n";
+    "  -h, --help            show this text\n"
+    "      --version         print the version and exit\n";
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "vorlak-snapshot: %s\n", message.c_str());
@@ -49,11 +52,12 @@ int fail(const std::string& message) {
 }
 
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
-  enum { kSet = 256, kRaw };
+  enum { kSet = 256, kRaw, kVersion };
   static const option kLong[] = {
       {"program", required_argument, nullptr, 'p'}, {"output", required_argument, nullptr, 'o'},
       {"set", required_argument, nullptr, kSet},    {"raw", no_argument, nullptr, kRaw},
-      {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
+      {"help", no_argument, nullptr, 'h'},          {"version", no_argument, nullptr, kVersion},
+      {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
   for (;;) {
@@ -76,6 +80,9 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         break;
       case kRaw:
         options->raw = true;
+        break;
+      case kVersion:
+        options->version = true;
         break;
       case kSet: {
         const std::string text = optarg;
@@ -228,6 +235,10 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, &options, &error)) return fail(error + " (see --help)");
   if (options.help) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vorlak-snapshot %s\n", VORLAK_VERSION);
     return 0;
   }
 
