@@ -32,12 +32,22 @@ int fail(const std::string& message) {
 }
 
 #if defined(_WIN32)
+// The module beside the program in a build; installed, in the VST 2 folder the player chose,
+// which the installer records.
 std::string defaultPluginPath() {
   char self[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
   if (length == 0 || length >= sizeof(self)) return "vorlak.dll";
-  std::string path(self, length);
-  return path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
+  const std::string path(self, length);
+  const std::string beside = path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
+  if (GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
+  char folder[MAX_PATH];
+  DWORD size = sizeof(folder);
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Vorlak", "VST2Folder", RRF_RT_REG_SZ, nullptr,
+                   folder, &size) != ERROR_SUCCESS) {
+    return beside;
+  }
+  return std::string(folder) + "\\vorlak.dll";
 }
 #else
 // The module beside the program in a build; installed, where the install put it.
