@@ -2,7 +2,7 @@
 # The Debian package as a player meets it: made by tools/package-deb.sh (in BUILD_DIR, default
 # build-deb), checked by lintian (no error, no warning), installed, found where hosts look
 # (Ardour's default plug-in folders and its scanners, lv2info without LV2_PATH, the tools on
-# PATH finding the installed module), then purged, which must leave every folder it touched as
+# PATH finding the installed module), then removed, which must leave every folder it touched as
 # it was. The install is into this machine itself: meant for CI's throwaway machine, or a
 # developer's own with no vorlak package installed (it refuses to run otherwise).
 #   tools/check_package.sh [BUILD_DIR]
@@ -44,7 +44,9 @@ cleanup() {
 }
 trap cleanup EXIT
 listing >"$tmp/before"
-$sudo dpkg -i "$package" >/dev/null || fail "dpkg -i $package"
+# As the README tells players: apt installs the file with what it depends on, and removes it.
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get install -y "$package" >/dev/null || fail "apt-get install $package"
 
 # The tools say the package's version, and vorlak-render loads the installed module by default.
 [ "$(vorlak-render --version)" = "vorlak-render $version" ] || fail "vorlak-render --version"
@@ -75,8 +77,11 @@ if [ -e /usr/lib/vst3/vorlak.vst3 ]; then
   scan ardour-vst3-scanner /usr/lib/vst3/vorlak.vst3 /usr/lib/vst3 'name="Vorlak"'
 fi
 
-$sudo dpkg --purge vorlak >/dev/null || fail "dpkg --purge vorlak"
+$sudo apt-get remove -y vorlak >/dev/null || fail "apt-get remove vorlak"
+if dpkg-query -W -f='${Status}' vorlak 2>/dev/null | grep -qv not-installed; then
+  fail "removed, the package is still $(dpkg-query -W -f='${Status}' vorlak)"
+fi
 listing >"$tmp/after"
-diff "$tmp/before" "$tmp/after" || fail "the purge left the folders changed (above)"
+diff "$tmp/before" "$tmp/after" || fail "the removal left the folders changed (above)"
 echo "check_package: $(basename "$package"): lintian clean; installed, found by Ardour's" \
-  "scanners, lv2info and the tools; purged without a trace"
+  "scanners, lv2info and the tools; removed without a trace"

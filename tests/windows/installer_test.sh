@@ -55,6 +55,13 @@ rm "$drive/setup.exe" "$drive/install.bat"
 "$wineserver" -w
 [ -f "$drive/Audio Plug-ins/VST2/vorlak.dll" ] || fail "no vorlak.dll in the chosen folder"
 [ -f "$drive/Program Files/Vorlak/vorlak-render.exe" ] || fail "no vorlak-render.exe"
+common="$drive/Program Files/Common Files"
+if [ -d "$build/vorlak.vst3" ]; then
+  [ -d "$common/VST3/vorlak.vst3/Contents" ] || fail "no VST 3 bundle in Common Files\\VST3"
+fi
+if [ -f "$build/vorlak.clap" ]; then
+  [ -f "$common/CLAP/vorlak.clap" ] || fail "no vorlak.clap in Common Files\\CLAP"
+fi
 "$wine" reg query "$uninstall_key" /v UninstallString > "$work/key.txt" 2>&1 ||
   fail "no uninstaller registered"
 grep -q 'uninstall.exe' "$work/key.txt" || fail "uninstaller registered as $(cat "$work/key.txt")"
