@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build-deb}")
 output=$(realpath -m "${2:-.}")
 
-# Hosts look for system-wide plug-ins in these folders (VST 2: Ardour, Carla, REAPER, Bitwig
-# Studio; VST 3 and CLAP: their own standards' Linux folders; LV2: every host through lilv).
+# The system-wide plug-in folders hosts search by default (VST 2: Linux hosts' usual folder,
+# on Ardour's default path; VST 3 and CLAP: their standards' Linux folders; LV2: lilv's).
 # The linker flags are Debian's hardening, which lintian checks for.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DVORLAK_VST_DIR=lib/vst -DVORLAK_LV2_DIR=lib/lv2 -DVORLAK_VST3_DIR=lib/vst3 \
