@@ -54,9 +54,12 @@ int fail(const std::string& message) {
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
   enum { kSet = 256, kRaw, kVersion };
   static const option kLong[] = {
-      {"program", required_argument, nullptr, 'p'}, {"output", required_argument, nullptr, 'o'},
-      {"set", required_argument, nullptr, kSet},    {"raw", no_argument, nullptr, kRaw},
-      {"help", no_argument, nullptr, 'h'},          {"version", no_argument, nullptr, kVersion},
+      {"program", required_argument, nullptr, 'p'},
+      {"output", required_argument, nullptr, 'o'},
+      {"set", required_argument, nullptr, kSet},
+      {"raw", no_argument, nullptr, kRaw},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
