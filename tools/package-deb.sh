@@ -12,8 +12,9 @@ output=$(realpath -m "${2:-.}")
 
 # The system-wide plug-in folders hosts search by default (VST 2: Linux hosts' usual folder,
 # on Ardour's default path; VST 3 and CLAP: their standards' Linux folders; LV2: lilv's).
-# The linker flags are Debian's hardening, which lintian checks for.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+# The linker flags are Debian's hardening, which lintian checks for. (A tree without the VST 3
+# or CLAP module does not use their folders' variables.)
+cmake -S . -B "$build" --no-warn-unused-cli -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DVORLAK_VST_DIR=lib/vst -DVORLAK_LV2_DIR=lib/lv2 -DVORLAK_VST3_DIR=lib/vst3 \
   -DVORLAK_CLAP_DIR=lib/clap -DVORLAK_INSTALL_TOOLS=ON -DVORLAK_BIN_DIR=bin \
   -DVORLAK_MAN_DIR=share/man -DVORLAK_BUILD_TESTS=OFF -DVORLAK_BUILD_BENCH=OFF \
