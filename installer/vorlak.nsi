@@ -90,13 +90,9 @@ Function MakeFolder
 FunctionEnd
 
 ; Removes the folder and its parents up to the outermost one the installer made, each only
-; when empty.
-!macro RemoveFolderIfMade folder name
-  Push "${folder}"
-  Push "${name}"
-  Call un.RemoveFolderIfMade
-!macroend
-Function un.RemoveFolderIfMade
+; when empty, and forgets that it made them. The installer needs it too, when a reinstall
+; moves the VST 2 module to another folder.
+!macro RemoveFolderIfMadeBody
   Exch $1  ; name
   Exch
   Exch $0  ; folder
@@ -110,11 +106,27 @@ Function un.RemoveFolderIfMade
       ${EndIf}
       ${GetParent} $0 $0
     ${Loop}
+    DeleteRegValue HKLM "${SETTINGS_KEY}" "Made$1"
   ${EndIf}
   Pop $2
   Pop $0
   Pop $1
+!macroend
+Function RemoveFolderIfMade
+  !insertmacro RemoveFolderIfMadeBody
 FunctionEnd
+Function un.RemoveFolderIfMade
+  !insertmacro RemoveFolderIfMadeBody
+FunctionEnd
+!macro RemoveFolderIfMade folder name
+  Push "${folder}"
+  Push "${name}"
+  !ifdef __UNINSTALL__
+    Call un.RemoveFolderIfMade
+  !else
+    Call RemoveFolderIfMade
+  !endif
+!macroend
 
 Function .onInit
   SetRegView 64
@@ -146,6 +158,14 @@ Section "-Uninstaller"
 SectionEnd
 
 Section "VST 2 plug-in (vorlak.dll)" SectionVst2
+  ; A reinstall into another folder takes the module, and the folders made for it, out of the
+  ; one it was in, so that hosts do not find two.
+  ReadRegStr $0 HKLM "${SETTINGS_KEY}" "VST2Folder"
+  ${If} $0 != ""
+  ${AndIf} $0 != $Vst2Dir
+    Delete "$0\vorlak.dll"
+    !insertmacro RemoveFolderIfMade "$0" Vst2Folder
+  ${EndIf}
   !insertmacro MakeFolder "$Vst2Dir" Vst2Folder
   SetOutPath "$Vst2Dir"
   File "${BUILD}/vorlak.dll"

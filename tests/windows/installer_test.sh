@@ -1,9 +1,10 @@
 #!/bin/sh
 # The Windows installer as a player's scripted install meets it, in a fresh Wine prefix: made
 # by tools/package-windows.sh, run silently with the VST 2 folder given on its command line,
-# the installed vorlak.dll loaded by the installed vorlak-render.exe (which finds it through
-# the installer's record), then the registered uninstaller run silently, which must leave
-# the prefix's folders and registry as they were.
+# run again with the default folder, which must move the module there, the installed
+# vorlak.dll loaded by the installed vorlak-render.exe (which finds it through the installer's
+# record), then the registered uninstaller run silently, which must leave the prefix's folders
+# and registry as they were.
 #   installer_test.sh BUILD_WIN_DIR WORK_DIR WINE WINESERVER
 set -eu
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -65,6 +66,13 @@ fi
 "$wine" reg query "$uninstall_key" /v UninstallString > "$work/key.txt" 2>&1 ||
   fail "no uninstaller registered"
 grep -q 'uninstall.exe' "$work/key.txt" || fail "uninstaller registered as $(cat "$work/key.txt")"
+
+# Installed again with the default folder: the module moves there, and the folders made for
+# it before go, so that hosts do not find two.
+"$wine" "$setup" /S || fail "the second install failed"
+"$wineserver" -w
+[ -f "$common/VST2/vorlak.dll" ] || fail "reinstalled, no vorlak.dll in Common Files\\VST2"
+[ ! -e "$drive/Audio Plug-ins" ] || fail "reinstalled elsewhere, the first VST 2 folder stays"
 
 render='C:\Program Files\Vorlak\vorlak-render.exe'
 shown=$("$wine" "$render" --version | tr -d '\r')
