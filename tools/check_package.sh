@@ -49,9 +49,10 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get install -y "$package" >/dev/null || fail "apt-get install $package"
 
 # The tools say the package's version, and vorlak-render loads the installed module by default.
-[ "$(vorlak-render --version)" = "vorlak-render $version" ] || fail "vorlak-render --version"
-[ "$(vorlak-snapshot --version)" = "vorlak-snapshot $version" ] || fail "vorlak-snapshot --version"
-programs=$(vorlak-render --list-programs | grep -c .) || true
+for tool in vorlak-render vorlak-snapshot; do
+  [ "$(/usr/bin/$tool --version)" = "$tool $version" ] || fail "$tool --version"
+done
+programs=$(/usr/bin/vorlak-render --list-programs | grep -c .) || true
 [ "$programs" -eq 64 ] || fail "installed vorlak-render lists $programs programs"
 
 # LV2: lilv's default folders, with no LV2_PATH and a home holding no bundle of its own.
