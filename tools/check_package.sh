@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a player meets it: made by tools/package-deb.sh (in BUILD_DIR, default
 # build-deb), checked by lintian (no error, no warning), installed, found where hosts look
-# (Ardour's default plug-in folders and its scanners, lv2info without LV2_PATH, the tools on
-# PATH finding the installed module), then removed, which must leave every folder it touched as
+# (Ardour's default plug-in folders and its scanners, lv2info without LV2_PATH, the installed
+# tools finding the installed module), then removed, which must leave every folder it touched as
 # it was. The install is into this machine itself: meant for CI's throwaway machine, or a
 # developer's own with no vorlak package installed (it refuses to run otherwise).
 #   tools/check_package.sh [BUILD_DIR]
@@ -33,7 +33,7 @@ for path in usr/lib/vst/vorlak.so usr/lib/lv2/vorlak.lv2/manifest.ttl usr/bin/vo
   echo "$contents" | grep -q " \./$path\$" || fail "the package lacks /$path"
 done
 
-# Every folder the package puts files in, listed before the install and after the purge.
+# Every folder the package puts files in, listed before the install and after the removal.
 folders=(/usr/bin /usr/lib/vst /usr/lib/vst3 /usr/lib/clap /usr/lib/lv2 /usr/share/man/man1
   /usr/share/doc/vorlak)
 listing() { find "${folders[@]}" 2>/dev/null | sort || true; }
