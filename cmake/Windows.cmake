@@ -5,6 +5,8 @@
 # The module and every program carry the C and C++ runtimes and the thread library, so that they
 # need nothing but the system's own libraries, on a user's machine as under Wine.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN)
+# The version resources (vorlak_version_resource) are compiled by MinGW's windres.
+enable_language(RC)
 add_link_options(-static)
 
 # Only the two entry points are exported (the definition file), and the symbols are stripped.
@@ -13,6 +15,7 @@ target_link_libraries(vorlak PRIVATE vorlak_vst2)
 set_target_properties(vorlak PROPERTIES PREFIX "" OUTPUT_NAME vorlak
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_options(vorlak PRIVATE -s -Wl,--gc-sections)
+vorlak_version_resource(vorlak "Vorlak VST 2 instrument")
 
 # Programs built here run under Wine, in a prefix of the build's own unless one is named.
 find_program(VORLAK_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine)

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Fresh Debian machine to a passing test run: installs what is missing, builds everything,
 # runs every test; then the whole suite again under the address and undefined-behaviour
-# sanitizers, the thread test under the thread sanitizer, a short run of each fuzz target, and
-# the Windows module cross-built and checked under Wine against this build.
+# sanitizers, the thread test under the thread sanitizer, a short run of each fuzz target, the
+# Debian package made, installed and removed (tools/check_package.sh: it installs into this
+# machine), and the Windows module and its installer cross-built and checked under Wine
+# against this build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh --tests
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+tools/check_package.sh build-deb
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLAK_SANITIZE=ON \
   -DVORLAK_BUILD_BENCH=OFF

@@ -2,9 +2,10 @@
 # The Windows module on a Debian machine: installs the MinGW-w64 cross compiler, Wine and what
 # the checks need, cross-builds vorlak.dll and the suites into build-win/, and runs under Wine
 # the suites that need neither X11 nor glibc, the module's export and import check, the panel in
-# a Win32 host window under Xvfb against vorlak-snapshot's pictures, and the bit identity of
-# every program's render with vorlak.so's. The pictures and renders come from a Linux build
-# (default build/, which tools/check.sh makes first):
+# a Win32 host window under Xvfb against vorlak-snapshot's pictures, the bit identity of
+# every program's render with vorlak.so's, and the installer (NSIS) installed and removed. The
+# pictures and renders come from a Linux build (default build/, which tools/check.sh makes
+# first):
 #   tools/check_windows.sh [LINUX_BUILD_DIR]
 # Every check runs even when one fails; the exit status says whether all passed.
 set -euo pipefail
@@ -21,7 +22,8 @@ step() {
   echo "check_windows: $1 after ${SECONDS}s"
 }
 
-packages=(g++-mingw-w64-x86-64-posix wine64 googletest cmake ninja-build python3 xvfb xauth)
+packages=(g++-mingw-w64-x86-64-posix wine64 googletest cmake ninja-build python3 xvfb xauth nsis
+  zip unzip)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

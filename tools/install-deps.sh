@@ -11,9 +11,10 @@ if [ "${1:-}" = "--tests" ]; then
   # The real-host check runs Ardour's plug-in scanner; the fuzz targets need clang and its
   # libFuzzer runtime; the LV2 bundle is checked with lv2_validate (sordi) and lv2info; the
   # Windows module is cross-built with MinGW-w64 and checked under Wine (tools/check_windows.sh
-  # installs these too when run on its own).
+  # installs these too when run on its own); the Debian package is made with dpkg-dev and
+  # checked by lintian, the Windows installer made with NSIS and its zip beside it.
   packages+=(ardour xvfb xauth clang libclang-rt-dev sordi lilv-utils
-             g++-mingw-w64-x86-64-posix wine64 googletest)
+             g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev lintian nsis zip unzip)
 fi
 
 missing=()

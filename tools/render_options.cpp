@@ -18,6 +18,7 @@ enum LongOnly {
   kFloat,
   kChannel,
   kFollowProgramChanges,
+  kVersion,
 };
 
 bool parseInt(const char* text, long low, long high, long* out) {
@@ -107,10 +108,11 @@ std::string usageText(const char* program) {
          "  -q, --quiet           no progress bar, loudness summary or notes (warnings show)\n"
          "      --plugin PATH     plug-in module (default " +
          kModuleFile +
-         " beside this program)\n"
+         " beside this program, else the installed one)\n"
          "      --list-programs   print the program names and exit\n"
          "      --list-params     print the parameters with their current values and exit\n"
-         "  -h, --help            show this text\n";
+         "  -h, --help            show this text\n"
+         "      --version         print the version and exit\n";
 }
 
 bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error) {
@@ -121,6 +123,7 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       {"block", required_argument, nullptr, 'b'},
       {"tempo", required_argument, nullptr, 't'},
       {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
       {"plugin", required_argument, nullptr, kPlugin},
       {"set", required_argument, nullptr, kSet},
       {"tail", required_argument, nullptr, kTail},
@@ -172,6 +175,9 @@ bool parseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
         break;
       case 'h':
         options->help = true;
+        break;
+      case kVersion:
+        options->version = true;
         break;
       case kPlugin:
         options->pluginPath = optarg;

@@ -11,7 +11,7 @@
 namespace vorlak::render {
 
 struct RenderOptions {
-  std::string pluginPath;  // empty: vorlak.so beside the executable
+  std::string pluginPath;  // empty: vorlak.so beside the executable, else the installed one
   std::string midiPath;    // empty: the built-in demo phrase
   std::string outputPath = "vorlak-demo.wav";
   std::string program;  // number or exact name; empty keeps the plug-in's own
@@ -30,6 +30,7 @@ struct RenderOptions {
   bool listPrograms = false;
   bool listParams = false;
   bool help = false;
+  bool version = false;
 };
 
 // Fills options from the arguments; false with a one-line error on bad usage.

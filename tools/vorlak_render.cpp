@@ -16,6 +16,7 @@
 #include "tools/render_job.h"
 #include "tools/render_options.h"
 #include "tools/vst_host.h"
+#include "vorlak_version.h"
 
 namespace {
 
@@ -31,20 +32,33 @@ int fail(const std::string& message) {
 }
 
 #if defined(_WIN32)
+// The module beside the program in a build; installed, in the VST 2 folder the player chose,
+// which the installer records.
 std::string defaultPluginPath() {
   char self[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
   if (length == 0 || length >= sizeof(self)) return "vorlak.dll";
-  std::string path(self, length);
-  return path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
+  const std::string path(self, length);
+  const std::string beside = path.substr(0, path.find_last_of("/\\") + 1) + "vorlak.dll";
+  if (GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
+  char folder[MAX_PATH];
+  DWORD size = sizeof(folder);
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Vorlak", "VST2Folder", RRF_RT_REG_SZ, nullptr,
+                   folder, &size) != ERROR_SUCCESS) {
+    return beside;
+  }
+  return std::string(folder) + "\\vorlak.dll";
 }
 #else
+// The module beside the program in a build; installed, where the install put it.
 std::string defaultPluginPath() {
   char self[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
   if (length <= 0) return "vorlak.so";
-  std::string path(self, static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + "vorlak.so";
+  const std::string path(self, static_cast<std::size_t>(length));
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  const std::string beside = folder + "vorlak.so";
+  return access(beside.c_str(), F_OK) == 0 ? beside : folder + VORLAK_INSTALLED_MODULE;
 }
 #endif
 
@@ -113,6 +127,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(render::usageText("vorlak-render").c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vorlak-render %s\n", VORLAK_VERSION);
     return 0;
   }
   const bool listing = options.listPrograms || options.listParams;

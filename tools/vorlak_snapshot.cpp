@@ -19,6 +19,7 @@
 #include "editor/toolkit/ui_scale.h"
 #include "formats/vst2/effect.h"
 #include "formats/vst2/effect_base.h"
+#include "vorlak_version.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ struct Options {
   double scale = 0.0;  // 0: as a host would open it (VORLAK_UI_SCALE, else 1)
   bool raw = false;
   bool help = false;
+  bool version = false;
 };
 
 const char kUsage[] =
@@ -45,7 +47,8 @@ const char kUsage[] =
     "      --raw             write the bare pixels instead: 32-bit little-endian words\n"
     "                        0x00RRGGBB, rows top to bottom, no header (the layout of a\n"
     "                        top-down Windows DIB)\n"
-    "  -h, --help            show this text\n";
+    "  -h, --help            show this text\n"
+    "      --version         print the version and exit\n";
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "vorlak-snapshot: %s\n", message.c_str());
@@ -53,7 +56,7 @@ int fail(const std::string& message) {
 }
 
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
-  enum { kSet = 256, kRaw, kScale };
+  enum { kSet = 256, kRaw, kScale, kVersion };
   static const option kLong[] = {
       {"program", required_argument, nullptr, 'p'},
       {"output", required_argument, nullptr, 'o'},
@@ -61,6 +64,7 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
       {"raw", no_argument, nullptr, kRaw},
       {"scale", required_argument, nullptr, kScale},
       {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
@@ -95,6 +99,9 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         }
         break;
       }
+      case kVersion:
+        options->version = true;
+        break;
       case kSet: {
         const std::string text = optarg;
         const auto equals = text.rfind('=');
@@ -246,6 +253,10 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, &options, &error)) return fail(error + " (see --help)");
   if (options.help) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vorlak-snapshot %s\n", VORLAK_VERSION);
     return 0;
   }
 

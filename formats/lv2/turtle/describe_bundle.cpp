@@ -13,6 +13,7 @@
 #include "formats/lv2/ports.h"
 #include "instrument/parameters.h"
 #include "instrument/program.h"
+#include "vorlak_version.h"
 
 namespace vorlak::lv2 {
 namespace {
@@ -121,7 +122,8 @@ std::string description() {
       << "    doap:maintainer [ foaf:name \"Kivo\" ] ;\n"
       << "    rdfs:comment \"An electric guitar or bass modelled from the string to the speaker: "
          "six plucked strings, pickups, amplifier, cabinet and one effect.\" ;\n"
-      << "    lv2:minorVersion 2 ;\n    lv2:microVersion 0 ;\n"
+      << "    lv2:minorVersion " << kLv2MinorVersion << " ;\n"
+      << "    lv2:microVersion " << kLv2MicroVersion << " ;\n"
       << "    lv2:requiredFeature urid:map ;\n"
       << "    lv2:optionalFeature lv2:hardRTCapable , opts:options ;\n"
       << "    opts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength ;\n"
