@@ -1,0 +1,124 @@
+#include "formats/clap/view.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "editor/editor.h"
+#include "editor/platform/platform.h"
+#include "formats/clap/plugin.h"
+#include "instrument/adapter.h"
+
+namespace vorlak::clap {
+namespace {
+
+// As often as VST 2 hosts idle their editors.
+constexpr uint32_t kIdlePeriodMs = 20;
+
+}  // namespace
+
+std::unique_ptr<PanelView> PanelView::create(Instance& owner) {
+  std::unique_ptr<PanelView> view(new (std::nothrow) PanelView(owner));
+  if (!view) return nullptr;
+  view->editor.reset(new (std::nothrow) Editor(*view));
+  if (!view->editor) return nullptr;
+  return view;
+}
+
+PanelView::~PanelView() {
+  releaseHostResources();
+  if (editor) editor->close();
+}
+
+void PanelView::releaseHostResources() {
+  const HostExtensions& host = instance.hostExtensions;
+  if (timer != kInvalidId && host.timers && host.timers->unregisterTimer)
+    host.timers->unregisterTimer(instance.host, timer);
+  timer = kInvalidId;
+  if (descriptor >= 0 && host.fds && host.fds->unregisterFd)
+    host.fds->unregisterFd(instance.host, descriptor);
+  descriptor = -1;
+}
+
+bool PanelView::passHostScale(double scale) {
+  // The panel draws at one scale until the scalable panel is linked in; a host asking for
+  // another one is told no and keeps the size get_size answers.
+  return !std::isfinite(scale) || scale <= 0.0 || scale == 1.0;
+}
+
+bool PanelView::setScale(double scale) { return passHostScale(scale); }
+
+bool PanelView::getSize(uint32_t& width, uint32_t& height) {
+  Rect rect;
+  if (!editor->getRect(rect)) return false;
+  width = static_cast<uint32_t>(rect.right - rect.left);
+  height = static_cast<uint32_t>(rect.bottom - rect.top);
+  return true;
+}
+
+bool PanelView::setParent(const Window& window) {
+  if (editor->isOpened() || !window.api || std::strcmp(window.api, kNativeWindowApi) != 0)
+    return false;
+#ifdef VORLAK_CLAP_WIN32
+  void* parent = window.win32;
+#else
+  void* parent = reinterpret_cast<void*>(static_cast<uintptr_t>(window.x11));
+#endif
+  if (!parent || !editor->open(parent) || !editor->getFrame() || !editor->getFrame()->window()) {
+    editor->close();
+    return false;
+  }
+  const HostExtensions& host = instance.hostExtensions;
+  if (host.timers && host.timers->registerTimer &&
+      !host.timers->registerTimer(instance.host, kIdlePeriodMs, &timer))
+    timer = kInvalidId;
+  const int events = editor->getFrame()->window()->eventDescriptor();
+  if (events >= 0 && host.fds && host.fds->registerFd &&
+      host.fds->registerFd(instance.host, events, kFdRead))
+    descriptor = events;
+  return true;
+}
+
+void PanelView::idle() {
+  if (!editor->isOpened()) return;
+  const uint32_t changed = instance.edits.takeChanged();
+  for (int i = 0; i < kNumParameters; ++i)
+    if (changed & (1u << i)) editor->setParameter(i, instance.core.parameter(i));
+  editor->idle();
+}
+
+void PanelView::requestFlush() {
+  const HostParams* params = instance.hostExtensions.params;
+  if (params && params->requestFlush) params->requestFlush(instance.host);
+}
+
+void PanelView::beginEdit(int index) {
+  if (!isParameterIndex(index)) return;
+  instance.edits.push({PanelEdit::kBegin, static_cast<uint8_t>(index), 0.0f});
+  requestFlush();
+}
+
+void PanelView::endEdit(int index) {
+  if (!isParameterIndex(index)) return;
+  instance.edits.push({PanelEdit::kEnd, static_cast<uint8_t>(index), 0.0f});
+  requestFlush();
+}
+
+void PanelView::setParameterAutomated(int index, float value) {
+  if (!isParameterIndex(index) || !std::isfinite(value)) return;
+  instance.core.setParameter(index, value);
+  instance.edits.push(
+      {PanelEdit::kValue, static_cast<uint8_t>(index), instance.core.parameter(index)});
+  editor->setParameter(index, instance.core.parameter(index));
+  requestFlush();
+}
+
+float PanelView::getParameter(int index) { return instance.core.parameter(index); }
+
+int PanelView::getProgram() { return instance.core.program(); }
+
+void PanelView::setProgram(int program) {
+  if (instance.core.switchProgram(program)) instance.valuesReplaced();
+}
+
+}  // namespace vorlak::clap
