@@ -177,8 +177,7 @@ struct Plugin {
   void* pluginData;
   bool (*init)(const Plugin* plugin);
   void (*destroy)(const Plugin* plugin);
-  bool (*activate)(const Plugin* plugin, double sampleRate, uint32_t minFrames,
-                   uint32_t maxFrames);
+  bool (*activate)(const Plugin* plugin, double sampleRate, uint32_t minFrames, uint32_t maxFrames);
   void (*deactivate)(const Plugin* plugin);
   bool (*startProcessing)(const Plugin* plugin);
   void (*stopProcessing)(const Plugin* plugin);

@@ -241,8 +241,7 @@ struct PresetMetadataReceiver {
   void (*setTimestamps)(const PresetMetadataReceiver* receiver, uint64_t created,
                         uint64_t modified);
   void (*addFeature)(const PresetMetadataReceiver* receiver, const char* feature);
-  void (*addExtraInfo)(const PresetMetadataReceiver* receiver, const char* key,
-                       const char* value);
+  void (*addExtraInfo)(const PresetMetadataReceiver* receiver, const char* key, const char* value);
 };
 
 struct PresetFiletype {

@@ -3,6 +3,7 @@
 
 #include "formats/clap/plugin.h"
 #include "formats/clap/presets.h"
+#include "instrument/runtime_arena.h"
 
 namespace vorlak::clap {
 namespace {
@@ -36,12 +37,19 @@ const void* entryFactory(const char* id) {
 }  // namespace
 }  // namespace vorlak::clap
 
-#ifdef _WIN32
-#define VORLAK_CLAP_EXPORT __declspec(dllexport)
-#else
-#define VORLAK_CLAP_EXPORT __attribute__((visibility("default")))
-#endif
+extern "C" __attribute__((visibility("default")))
+const vorlak::clap::PluginEntry clap_entry{vorlak::clap::kVersion, vorlak::clap::entryInit,
+                                           vorlak::clap::entryDeinit, vorlak::clap::entryFactory};
 
-extern "C" VORLAK_CLAP_EXPORT const vorlak::clap::PluginEntry clap_entry{
-    vorlak::clap::kVersion, vorlak::clap::entryInit, vorlak::clap::entryDeinit,
-    vorlak::clap::entryFactory};
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "editor/platform/win32/win32_platform.h"
+
+// The module's load notification: keeps the instance handle, under which the panel's window
+// class is registered, as the VST 2 module does.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) vorlak::setWin32ModuleInstance(instance);
+  return TRUE;
+}
+#endif

@@ -160,10 +160,9 @@ void guiSuggestTitle(const Plugin*, const char*) {}
 // Embedded, the panel shows and hides with the host's window.
 bool guiShow(const Plugin* plugin) { return viewOf(plugin) != nullptr; }
 bool guiHide(const Plugin* plugin) { return viewOf(plugin) != nullptr; }
-const PluginGui kGui{guiApiSupported, guiPreferredApi, guiCreate,      guiDestroy,
-                     guiSetScale,     guiGetSize,      guiCanResize,   guiResizeHints,
-                     guiAdjustSize,   guiSetSize,      guiSetParent,   guiSetTransient,
-                     guiSuggestTitle, guiShow,         guiHide};
+const PluginGui kGui{guiApiSupported, guiPreferredApi, guiCreate,       guiDestroy,    guiSetScale,
+                     guiGetSize,      guiCanResize,    guiResizeHints,  guiAdjustSize, guiSetSize,
+                     guiSetParent,    guiSetTransient, guiSuggestTitle, guiShow,       guiHide};
 
 void onTimer(const Plugin* plugin, Id) {
   if (PanelView* view = viewOf(plugin)) view->idle();
@@ -180,13 +179,16 @@ struct NamedExtension {
   const void* table;
 };
 const NamedExtension kExtensions[] = {
-    {kExtAudioPorts, &kAudioPorts},       {kExtNotePorts, &kNotePorts},
-    {kExtParams, &kParams},               {kExtState, &kState},
-    {kExtPresetLoad, &kPresetLoad},       {kExtPresetLoadCompat, &kPresetLoad},
-    {kExtGui, &kGui},                     {kExtTimerSupport, &kTimerSupport},
-#ifndef VORLAK_CLAP_WIN32
-    {kExtPosixFdSupport, &kPosixFdSupport},
-#endif
+    {kExtAudioPorts, &kAudioPorts},
+    {kExtNotePorts, &kNotePorts},
+    {kExtParams, &kParams},
+    {kExtState, &kState},
+    {kExtPresetLoad, &kPresetLoad},
+    {kExtPresetLoadCompat, &kPresetLoad},
+    {kExtGui, &kGui},
+    {kExtTimerSupport, &kTimerSupport},
+    // Only X11 has a descriptor to wait on.
+    {kExtPosixFdSupport, kOnX11 ? &kPosixFdSupport : nullptr},
 };
 
 const void* getExtension(const Plugin*, const char* id) {
@@ -199,7 +201,7 @@ const void* getExtension(const Plugin*, const char* id) {
 }  // namespace
 
 void fillPluginTable(Plugin& table, Instance* instance) {
-  table = {&kDescriptor, instance,    init,    destroy,      activate,     deactivate,
+  table = {&kDescriptor,    instance,       init,  destroy, activate,     deactivate,
            startProcessing, stopProcessing, reset, process, getExtension, onMainThread};
 }
 

@@ -47,7 +47,8 @@ bool Instance::paramInfo(uint32_t number, ParamInfo& info) const {
   info.id = static_cast<Id>(index);
   info.flags = reserved(index) ? kParamIsHidden : kParamIsAutomatable;
   const int count = optionCount(index);
-  if (count > 0) info.flags |= kParamIsStepped | (namedChoices(index) ? kParamIsEnum : 0);
+  if (count > 0) info.flags |= kParamIsStepped;
+  if (namedChoices(index)) info.flags |= kParamIsEnum;
   std::snprintf(info.name, sizeof info.name, "%s", parameterName(index));
   info.minValue = 0.0;
   info.maxValue = count > 0 ? count - 1 : 1.0;

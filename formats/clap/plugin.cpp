@@ -32,7 +32,8 @@ uint8_t midiVelocity(double velocity) {
 // for every key, or a velocity that is not a number).
 bool noteMessage(const NoteEvent& note, int frame, MidiMessage& message) {
   if (note.portIndex > 0 || !std::isfinite(note.velocity)) return false;
-  const auto channel = static_cast<uint8_t>(note.channel >= 0 && note.channel < 16 ? note.channel : 0);
+  const auto channel =
+      static_cast<uint8_t>(note.channel >= 0 && note.channel < 16 ? note.channel : 0);
   const bool on = note.header.type == kNoteOn;
   if (note.key < 0 || note.key > 127) {
     if (on) return false;
@@ -60,13 +61,16 @@ bool push(const OutputEvents* out, const EventHeader& event) {
 
 }  // namespace
 
-const PluginDescriptor kDescriptor{
-    kVersion,       "audio.kivo.vorlak",
-    "Vorlak",       "Kivo",
-    "",             "",
-    "",             VORLAK_VERSION,
-    "Electric guitar and bass, modelled string by string",
-    kFeatures};
+const PluginDescriptor kDescriptor{kVersion,
+                                   "audio.kivo.vorlak",
+                                   "Vorlak",
+                                   "Kivo",
+                                   "",
+                                   "",
+                                   "",
+                                   VORLAK_VERSION,
+                                   "Electric guitar and bass, modelled string by string",
+                                   kFeatures};
 
 void fillPluginTable(Plugin& table, Instance* instance);
 
@@ -202,8 +206,8 @@ void Instance::sendPanelEdits(const OutputEvents* out) {
   while (edits.pop(edit)) {
     const EventHeader header{0, 0, kCoreEventSpace, 0, 0};
     if (edit.kind == PanelEdit::kValue) {
-      ParamValueEvent event{header, edit.index, nullptr, -1, -1, -1, -1,
-                            hostValueOf(edit.index, edit.value)};
+      ParamValueEvent event{header, edit.index, nullptr, -1,
+                            -1,     -1,         -1,      hostValueOf(edit.index, edit.value)};
       event.header.size = sizeof event;
       event.header.type = kParamValue;
       push(out, event.header);

@@ -58,10 +58,10 @@ const PresetProviderDescriptor* factoryDescriptor(const PresetDiscoveryFactory*,
 const PresetProvider* factoryCreate(const PresetDiscoveryFactory*, const PresetIndexer* indexer,
                                     const char* id) {
   if (!indexer || !id || std::strcmp(id, kProviderDescriptor.id) != 0) return nullptr;
-  auto* provider = new (std::nothrow) Provider{
-      {&kProviderDescriptor, nullptr, providerInit, providerDestroy, providerMetadata,
-       providerExtension},
-      indexer};
+  auto* provider =
+      new (std::nothrow) Provider{{&kProviderDescriptor, nullptr, providerInit, providerDestroy,
+                                   providerMetadata, providerExtension},
+                                  indexer};
   if (!provider) return nullptr;
   provider->table.providerData = provider;
   return &provider->table;

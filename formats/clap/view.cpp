@@ -17,6 +17,8 @@ constexpr uint32_t kIdlePeriodMs = 20;
 
 }  // namespace
 
+PanelView::PanelView(Instance& owner) : instance(owner) {}
+
 std::unique_ptr<PanelView> PanelView::create(Instance& owner) {
   std::unique_ptr<PanelView> view(new (std::nothrow) PanelView(owner));
   if (!view) return nullptr;
@@ -59,11 +61,8 @@ bool PanelView::getSize(uint32_t& width, uint32_t& height) {
 bool PanelView::setParent(const Window& window) {
   if (editor->isOpened() || !window.api || std::strcmp(window.api, kNativeWindowApi) != 0)
     return false;
-#ifdef VORLAK_CLAP_WIN32
-  void* parent = window.win32;
-#else
-  void* parent = reinterpret_cast<void*>(static_cast<uintptr_t>(window.x11));
-#endif
+  void* parent =
+      kOnX11 ? reinterpret_cast<void*>(static_cast<uintptr_t>(window.x11)) : window.win32;
   if (!parent || !editor->open(parent) || !editor->getFrame() || !editor->getFrame()->window()) {
     editor->close();
     return false;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "editor/toolkit/editor_link.h"
 #include "formats/clap/clap_extensions.h"
@@ -19,12 +20,9 @@ namespace vorlak::clap {
 
 class Instance;
 
-// The one window system this build embeds into.
-#ifdef VORLAK_CLAP_WIN32
-constexpr const char* kNativeWindowApi = kWindowApiWin32;
-#else
-constexpr const char* kNativeWindowApi = kWindowApiX11;
-#endif
+// The one window system this build embeds into ("x11" or "win32", from the build).
+constexpr const char* kNativeWindowApi = VORLAK_CLAP_WINDOW_API;
+constexpr bool kOnX11 = std::char_traits<char>::compare(VORLAK_CLAP_WINDOW_API, "x11", 4) == 0;
 
 class PanelView final : public EditorLink {
  public:
@@ -52,7 +50,7 @@ class PanelView final : public EditorLink {
   void hostIdle() override {}
 
  private:
-  explicit PanelView(Instance& owner) : instance(owner) {}
+  explicit PanelView(Instance& owner);
 
   // Hands the host's scale to the panel; the one place the panel's scale comes from.
   bool passHostScale(double scale);
