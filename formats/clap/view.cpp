@@ -42,13 +42,15 @@ void PanelView::releaseHostResources() {
   descriptor = -1;
 }
 
-bool PanelView::passHostScale(double scale) {
-  // The panel draws at one scale until the scalable panel is linked in; a host asking for
-  // another one is told no and keeps the size get_size answers.
-  return !std::isfinite(scale) || scale <= 0.0 || scale == 1.0;
+// The panel snaps the host's scale to its nearest step (1 to 3); with VORLAK_UI_SCALE set,
+// the user's choice stands over the host's. Open, the panel reopens at the new scale and asks
+// for its new size through requestResize.
+bool PanelView::setScale(double scale) {
+  if (!std::isfinite(scale) || scale <= 0.0) return false;
+  editor->setHostScale(scale);
+  followDescriptor();
+  return true;
 }
-
-bool PanelView::setScale(double scale) { return passHostScale(scale); }
 
 bool PanelView::getSize(uint32_t& width, uint32_t& height) {
   Rect rect;
@@ -71,11 +73,27 @@ bool PanelView::setParent(const Window& window) {
   if (host.timers && host.timers->registerTimer &&
       !host.timers->registerTimer(instance.host, kIdlePeriodMs, &timer))
     timer = kInvalidId;
-  const int events = editor->getFrame()->window()->eventDescriptor();
-  if (events >= 0 && host.fds && host.fds->registerFd &&
-      host.fds->registerFd(instance.host, events, kFdRead))
-    descriptor = events;
+  followDescriptor();
   return true;
+}
+
+// The panel reopens in a new window, on a new display connection, when its scale changes: the
+// host then waits on the new connection's descriptor instead of the old one.
+void PanelView::followDescriptor() {
+  RootFrame* frame = editor->getFrame();
+  const int events = frame && frame->window() ? frame->window()->eventDescriptor() : -1;
+  if (events == descriptor) return;
+  const HostExtensions& host = instance.hostExtensions;
+  if (!host.fds || !host.fds->registerFd || !host.fds->unregisterFd) return;
+  if (descriptor >= 0) host.fds->unregisterFd(instance.host, descriptor);
+  descriptor = -1;
+  if (events >= 0 && host.fds->registerFd(instance.host, events, kFdRead)) descriptor = events;
+}
+
+void PanelView::requestResize(int width, int height) {
+  const HostGui* gui = instance.hostExtensions.gui;
+  if (gui && gui->requestResize && width > 0 && height > 0)
+    gui->requestResize(instance.host, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
 }
 
 void PanelView::idle() {
@@ -84,6 +102,7 @@ void PanelView::idle() {
   for (int i = 0; i < kNumParameters; ++i)
     if (changed & (1u << i)) editor->setParameter(i, instance.core.parameter(i));
   editor->idle();
+  followDescriptor();  // the idle may have reopened the panel on another screen's scale
 }
 
 void PanelView::requestFlush() {

@@ -32,7 +32,7 @@ class PanelView final : public EditorLink {
   PanelView(const PanelView&) = delete;
   PanelView& operator=(const PanelView&) = delete;
 
-  // The scale the host asks for; 0 or not finite means it says nothing.
+  // The scale the host asks for; refused when not a positive number.
   bool setScale(double scale);
   bool getSize(uint32_t& width, uint32_t& height);
   // Opens the panel in the host's window; a second parent is refused.
@@ -48,12 +48,12 @@ class PanelView final : public EditorLink {
   void setProgram(int program) override;
   void updateDisplay() override {}
   void hostIdle() override {}
+  void requestResize(int width, int height) override;
 
  private:
   explicit PanelView(Instance& owner);
 
-  // Hands the host's scale to the panel; the one place the panel's scale comes from.
-  bool passHostScale(double scale);
+  void followDescriptor();
   void requestFlush();
   void releaseHostResources();
 
