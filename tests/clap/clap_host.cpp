@@ -90,7 +90,11 @@ struct HostCalls {
     return of(host).log_.descriptors.erase(fd) == 1;
   }
   static void resizeHintsChanged(const clap::Host*) {}
-  static bool requestResize(const clap::Host*, uint32_t, uint32_t) { return true; }
+  static bool requestResize(const clap::Host* host, uint32_t width, uint32_t height) {
+    of(host).log_.resizedWidth = width;
+    of(host).log_.resizedHeight = height;
+    return true;
+  }
   static bool requestShow(const clap::Host*) { return false; }
   static bool requestHide(const clap::Host*) { return false; }
   static void closed(const clap::Host*, bool) {}

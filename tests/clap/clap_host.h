@@ -38,6 +38,7 @@ struct HostLog {
   int dirtyMarks = 0;
   std::set<clap::Id> timers;
   std::set<int> descriptors;
+  uint32_t resizedWidth = 0, resizedHeight = 0;
   clap::Id nextTimer = 7;
 };
 
