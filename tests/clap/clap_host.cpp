@@ -236,7 +236,8 @@ int32_t ClapInstance::process(uint32_t frames) {
   const clap::Process block{
       -1, frames, std::isfinite(tempo) ? &transport : nullptr, nullptr, &output, 0, 1, &in, &out};
   sent_.clear();
-  const int32_t status = plugin_->process(plugin_, &block);
+  const int32_t status =
+      callProcess ? callProcess(plugin_, &block) : plugin_->process(plugin_, &block);
   events_.clear();
   return status;
 }

@@ -76,6 +76,9 @@ class ClapInstance {
 
   // Renders frames into left() and right() with the events added since the last call.
   int32_t process(uint32_t frames);
+  // Makes the plug-in's process call in process() when set, so that a checker can watch
+  // exactly that call.
+  int32_t (*callProcess)(const clap::Plugin*, const clap::Process*) = nullptr;
   void flush();
   // Runs the plug-in's main-thread callback when it asked for one.
   void mainThread();
