@@ -1,9 +1,13 @@
 // The CLAP panel as a host embeds it (run under xvfb-run): created in a top-level window of
 // this test, idled on the host's timer and display descriptor, and played with real pointer
 // events from the XTest extension. What the host receives is its event log; what the user
-// sees is read back from the window.
+// sees is read back from the window and compared with vorlak-snapshot's pictures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +21,23 @@ using namespace vorlak;
 using namespace vorlak::x11test;
 using vorlak::claptest::ClapInstance;
 using vorlak::claptest::ClapModule;
+
+// vorlak-snapshot's picture of the panel: 0x00RRGGBB words, rows top to bottom.
+std::vector<uint32_t> snapshot(const std::string& arguments) {
+  const std::string file = testing::TempDir() + "clap-panel.raw";
+  const std::string command =
+      std::string(VORLAK_SNAPSHOT_PATH) + " --raw -o " + file + " " + arguments + " >/dev/null";
+  if (std::system(command.c_str()) != 0) return {};
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<uint32_t> pixels(bytes.size() / 4);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i])) |
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i + 1])) << 8 |
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i + 2])) << 16;
+  std::remove(file.c_str());
+  return pixels;
+}
 
 class ClapGuiTest : public X11Suite {
  protected:
@@ -33,7 +54,7 @@ class ClapGuiTest : public X11Suite {
     timers = instance->extension<clap::PluginTimerSupport>(clap::kExtTimerSupport);
     fds = instance->extension<clap::PluginPosixFdSupport>(clap::kExtPosixFdSupport);
     ASSERT_TRUE(gui && timers && fds);
-    parent = makeTopLevel(host, kParentX, kParentY, 396, 530);
+    parent = makeTopLevel(host, kParentX, kParentY, 792, 1060);
   }
   void TearDown() override {
     instance.reset();
@@ -89,6 +110,10 @@ TEST_F(ClapGuiTest, EditsReachTheHostAsGesturesAndClosingGivesEverythingBack) {
   EXPECT_EQ(instance->log().descriptors.size(), 1u);
   EXPECT_EQ(children(host, parent).size(), 1u);
   idleFor(300);  // the first expose
+  // Exactly the pixels vorlak-snapshot draws for the program.
+  const std::vector<uint32_t> program0 = snapshot("-p 0");
+  ASSERT_EQ(program0.size(), 396u * 530u);
+  EXPECT_TRUE(area(0, 0, 396, 530) == program0);
 
   // Tone dragged 40 pixels right: the host, not processing, is asked for a flush, and hears
   // the gesture with its values there.
@@ -130,6 +155,14 @@ TEST_F(ClapGuiTest, EditsReachTheHostAsGesturesAndClosingGivesEverythingBack) {
   EXPECT_EQ(height, 1060u);
   EXPECT_EQ(instance->log().descriptors.size(), 1u);
   EXPECT_EQ(instance->log().timers.size(), 1u);
+  // The edited panel at twice the scale, as the snapshot draws it with the same two values.
+  idleFor(300);
+  char settings[128];
+  std::snprintf(settings, sizeof settings, "--scale 2 --set Tone=%.9g --set Drive=%.9g",
+                static_cast<double>(static_cast<float>(tone)), 0.95);
+  const std::vector<uint32_t> edited = snapshot(settings);
+  ASSERT_EQ(edited.size(), 792u * 1060u);
+  EXPECT_TRUE(area(0, 0, 792, 1060) == edited);
 
   gui->destroy(plugin);
   EXPECT_TRUE(instance->log().timers.empty());
