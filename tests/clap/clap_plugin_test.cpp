@@ -306,7 +306,7 @@ struct MemoryStream {
     if (self.position >= self.failAt) return -1;
     const size_t n = static_cast<size_t>(
         std::min({size, self.stride, static_cast<uint64_t>(self.bytes.size() - self.position)}));
-    std::memcpy(buffer, self.bytes.data() + self.position, n);
+    if (n > 0) std::memcpy(buffer, self.bytes.data() + self.position, n);
     self.position += n;
     return static_cast<int64_t>(n);
   }
