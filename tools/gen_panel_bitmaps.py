@@ -90,6 +90,10 @@ def block(px, x, y, colour):
 # Colours that must keep their exact value through the palette reduction, because pictures
 # drawn over the panel have to meet it without a seam.
 EXACT = (LCD_BG, SOCKET, RECESS)
+# The strings, which the overlay picture redraws over the panel beyond the slider's reach. At
+# 1x the panel's palette happens to keep them; the larger sets hold them exact on purpose.
+STRING_COLOURS = ((190, 181, 164), (224, 215, 196), (104, 97, 86), (126, 118, 104),
+                  (236, 236, 240), (214, 214, 220))
 
 # 5 x 7 glyphs (8 rows with the descender row), '#' lit. Rows left out are blank.
 PIXEL_FONT = {
@@ -231,7 +235,7 @@ def quantise(img):
     """
     pixels = list(img.getdata())
     opaque = [p for p in pixels if p != MAGENTA]
-    exact = sorted(set(opaque) & set(EXACT))
+    exact = sorted(set(opaque) & set(EXACT + (STRING_COLOURS if S > 1 else ())))
     rest = [p for p in opaque if p not in exact]
     budget = 255 - len(exact)
     distinct = sorted(set(rest))

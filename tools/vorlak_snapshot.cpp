@@ -55,10 +55,13 @@ int fail(const std::string& message) {
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
   enum { kSet = 256, kRaw, kScale };
   static const option kLong[] = {
-      {"program", required_argument, nullptr, 'p'}, {"output", required_argument, nullptr, 'o'},
-      {"set", required_argument, nullptr, kSet},    {"raw", no_argument, nullptr, kRaw},
+      {"program", required_argument, nullptr, 'p'},
+      {"output", required_argument, nullptr, 'o'},
+      {"set", required_argument, nullptr, kSet},
+      {"raw", no_argument, nullptr, kRaw},
       {"scale", required_argument, nullptr, kScale},
-      {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
   for (;;) {

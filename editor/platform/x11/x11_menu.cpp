@@ -147,12 +147,20 @@ void pause(long milliseconds) {
   nanosleep(&wait, nullptr);
 }
 
-// At a panel scale above 1 the menu asks for a font of that many times 13 pixels first.
+// At a panel scale above 1 the menu asks for a font of that many times 13 pixels first, then
+// for the largest of the classic fixed fonts that fits it.
 XFontStruct* loadFont(Display* display) {
   if (menuScale > 1.0) {
-    const std::string sized = "-*-*-medium-r-normal-*-" + std::to_string(px(13)) +
-                              "-*-*-*-*-*-iso8859-1";
+    const std::string sized =
+        "-*-*-medium-r-normal-*-" + std::to_string(px(13)) + "-*-*-*-*-*-iso8859-1";
     if (XFontStruct* font = XLoadQueryFont(display, sized.c_str())) return font;
+    const struct {
+      int height;
+      const char* name;
+    } fixed[] = {{24, "12x24"}, {20, "10x20"}, {18, "9x18"}, {15, "9x15"}};
+    for (const auto& f : fixed)
+      if (f.height <= px(13))
+        if (XFontStruct* font = XLoadQueryFont(display, f.name)) return font;
   }
   for (const char* name : {"fixed", "6x13", "-*-*-medium-r-normal-*-13-*-*-*-*-*-iso8859-1"})
     if (XFontStruct* font = XLoadQueryFont(display, name)) return font;

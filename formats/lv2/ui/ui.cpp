@@ -1,13 +1,13 @@
 #include "formats/lv2/ui/ui.h"
 
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
+#include <lv2/urid/urid.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
-
-#include <lv2/atom/atom.h>
-#include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
 
 #include "editor/editor.h"
 #include "formats/lv2/features.h"
@@ -30,8 +30,7 @@ double hostScaleFactor(const LV2_Feature* const* features) {
   const LV2_URID isDouble = map->map(map->handle, LV2_ATOM__Double);
   for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
     if (o->key != key || !o->value) continue;
-    if (o->type == isFloat && o->size == sizeof(float))
-      return *static_cast<const float*>(o->value);
+    if (o->type == isFloat && o->size == sizeof(float)) return *static_cast<const float*>(o->value);
     if (o->type == isDouble && o->size == sizeof(double))
       return *static_cast<const double*>(o->value);
   }
