@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "formats/clap/param_values.h"
@@ -17,6 +18,9 @@ namespace vorlak::clap {
 namespace {
 
 const char* const kFeatures[] = {"instrument", "synthesizer", "stereo", nullptr};
+
+// The MIDI controller that releases every sounding note of its channel.
+constexpr uint8_t kAllNotesOff = 123;
 
 template <class Extension>
 const Extension* hostExtension(const Host* host, const char* id) {
@@ -37,7 +41,7 @@ bool noteMessage(const NoteEvent& note, int frame, MidiMessage& message) {
   const bool on = note.header.type == kNoteOn;
   if (note.key < 0 || note.key > 127) {
     if (on) return false;
-    message = {frame, static_cast<uint8_t>(0xB0 | channel), 123, 0};  // all notes off
+    message = {frame, static_cast<uint8_t>(0xB0 | channel), kAllNotesOff, 0};
     return true;
   }
   const auto key = static_cast<uint8_t>(note.key);
@@ -72,8 +76,6 @@ const PluginDescriptor kDescriptor{kVersion,
                                    "Electric guitar and bass, modelled string by string",
                                    kFeatures};
 
-void fillPluginTable(Plugin& table, Instance* instance);
-
 Instance::Instance(const Host* hostTable) : host(hostTable) { fillPluginTable(table, this); }
 
 Instance::~Instance() = default;
@@ -102,7 +104,8 @@ bool Instance::init() {
 }
 
 bool Instance::activate(double sampleRate, uint32_t maxFrames) {
-  if (active || !std::isfinite(sampleRate)) return false;
+  // Past the float range the conversion itself would be undefined; the core refuses the rest.
+  if (active || !(std::fabs(sampleRate) <= std::numeric_limits<float>::max())) return false;
   if (!core.setSampleRate(static_cast<float>(sampleRate))) return false;
   core.setBlockSize(static_cast<int>(std::min<uint32_t>(maxFrames, kMaxBlockSize)));
   if (core.scratchLength() == 0) return false;

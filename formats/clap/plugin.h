@@ -19,6 +19,10 @@ class PanelView;
 
 extern const PluginDescriptor kDescriptor;
 
+class Instance;
+// The plug-in's function table with instance as its data (extensions.cpp).
+void fillPluginTable(Plugin& table, Instance* instance);
+
 // What the host offers, looked up once at init.
 struct HostExtensions {
   const HostParams* params = nullptr;

@@ -517,7 +517,7 @@ TEST(ClapPlugin, OddHostInputGetsDefinedAnswers) {
   EXPECT_FALSE(p->startProcessing(p));
   instance->addMidi(0, 0x90, 40, 100);
   EXPECT_EQ(instance->process(64), clap::kProcessError);
-  for (double rate : {0.0, -44100.0, 1.0e9, std::numeric_limits<double>::quiet_NaN()})
+  for (double rate : {0.0, -44100.0, 1.0e9, 1.0e300, std::numeric_limits<double>::quiet_NaN()})
     EXPECT_FALSE(p->activate(p, rate, 1, 64));
   ASSERT_TRUE(p->activate(p, kRate, 1, 64));
   EXPECT_FALSE(p->activate(p, kRate, 1, 64));
