@@ -371,7 +371,7 @@ int32_t watchedClapProcess(const clap::Plugin* plugin, const clap::Process* bloc
 // The CLAP plug-in's process() on the same counters: every program by MIDI program change,
 // CLAP notes and MIDI, wheels and controllers, the transport's tempo, parameter events at
 // ordinary and strange values and ids, events of unknown types, blocks of 0 to four times the
-// announced length.
+// announced length, and reset().
 TEST(ValidatorRealtime, ClapProcessAllocatesLocksAndCallsNothing) {
   std::string error;
   auto module = claptest::ClapModule::load(VORLAK_CLAP_PATH, &error);
@@ -407,6 +407,12 @@ TEST(ValidatorRealtime, ClapProcessAllocatesLocksAndCallsNothing) {
         const int frames = kWorkloadFrames[block % std::size(kWorkloadFrames)];
         plugin->process(static_cast<uint32_t>(frames));
         ++calls;
+        if (block == 5 && program % 16 == 0) {  // reset() belongs to the audio thread too
+          const clap::Plugin* p = &plugin->plugin();
+          tWatching = true;
+          p->reset(p);
+          tWatching = false;
+        }
         for (float v : plugin->left()) peak = std::max(peak, std::fabs(v));
       }
     }
