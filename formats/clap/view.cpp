@@ -37,9 +37,16 @@ void PanelView::releaseHostResources() {
   if (timer != kInvalidId && host.timers && host.timers->unregisterTimer)
     host.timers->unregisterTimer(instance.host, timer);
   timer = kInvalidId;
+  releaseDescriptor();
+}
+
+// Given back while the connection is still open, so that the host can take it off its set.
+void PanelView::releaseDescriptor() {
+  const HostExtensions& host = instance.hostExtensions;
   if (descriptor >= 0 && host.fds && host.fds->unregisterFd)
     host.fds->unregisterFd(instance.host, descriptor);
   descriptor = -1;
+  watchedWindow = nullptr;
 }
 
 // The panel snaps the host's scale to its nearest step (1 to 3); with VORLAK_UI_SCALE set,
@@ -47,6 +54,7 @@ void PanelView::releaseHostResources() {
 // for its new size through requestResize.
 bool PanelView::setScale(double scale) {
   if (!std::isfinite(scale) || scale <= 0.0) return false;
+  releaseDescriptor();
   editor->setHostScale(scale);
   followDescriptor();
   return true;
@@ -78,15 +86,17 @@ bool PanelView::setParent(const Window& window) {
 }
 
 // The panel reopens in a new window, on a new display connection, when its scale changes: the
-// host then waits on the new connection's descriptor instead of the old one.
+// host then waits on the new connection's descriptor instead of the old one, registered anew
+// even when the number is the old one's (a host's epoll set forgot it when it was closed).
 void PanelView::followDescriptor() {
   RootFrame* frame = editor->getFrame();
-  const int events = frame && frame->window() ? frame->window()->eventDescriptor() : -1;
-  if (events == descriptor) return;
+  const NativeWindow* window = frame ? frame->window() : nullptr;
+  if (window == watchedWindow) return;
+  releaseDescriptor();
+  watchedWindow = window;
   const HostExtensions& host = instance.hostExtensions;
-  if (!host.fds || !host.fds->registerFd || !host.fds->unregisterFd) return;
-  if (descriptor >= 0) host.fds->unregisterFd(instance.host, descriptor);
-  descriptor = -1;
+  if (!host.fds || !host.fds->registerFd) return;
+  const int events = window ? window->eventDescriptor() : -1;
   if (events >= 0 && host.fds->registerFd(instance.host, events, kFdRead)) descriptor = events;
 }
 

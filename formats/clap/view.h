@@ -14,7 +14,8 @@
 
 namespace vorlak {
 class Editor;
-}
+class NativeWindow;
+}  // namespace vorlak
 
 namespace vorlak::clap {
 
@@ -54,6 +55,7 @@ class PanelView final : public EditorLink {
   explicit PanelView(Instance& owner);
 
   void followDescriptor();
+  void releaseDescriptor();
   void requestFlush();
   void releaseHostResources();
 
@@ -61,6 +63,7 @@ class PanelView final : public EditorLink {
   std::unique_ptr<Editor> editor;
   Id timer = kInvalidId;
   int descriptor = -1;
+  const NativeWindow* watchedWindow = nullptr;  // whose descriptor the host waits on
 };
 
 }  // namespace vorlak::clap
