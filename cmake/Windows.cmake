@@ -17,6 +17,9 @@ set_target_properties(vorlak PROPERTIES PREFIX "" OUTPUT_NAME vorlak
 target_link_options(vorlak PRIVATE -s -Wl,--gc-sections)
 vorlak_version_resource(vorlak "Vorlak VST 2 instrument")
 
+# The CLAP module, build-win/vorlak.clap, exporting clap_entry only.
+add_subdirectory(formats/clap)
+
 # Programs built here run under Wine, in a prefix of the build's own unless one is named.
 find_program(VORLAK_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine)
 if(NOT VORLAK_WINE)

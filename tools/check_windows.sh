@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The Windows module on a Debian machine: installs the MinGW-w64 cross compiler, Wine and what
-# the checks need, cross-builds vorlak.dll and the suites into build-win/, and runs under Wine
-# the suites that need neither X11 nor glibc, the module's export and import check, the panel in
-# a Win32 host window under Xvfb against vorlak-snapshot's pictures, the bit identity of
-# every program's render with vorlak.so's, and the installer (NSIS) installed and removed. The
-# pictures and renders come from a Linux build (default build/, which tools/check.sh makes
-# first):
+# the checks need, cross-builds vorlak.dll, vorlak.clap and the suites into build-win/, and runs
+# under Wine the suites that need neither X11 nor glibc (the CLAP test host among them), the
+# modules' export and import checks, the panel of each in a Win32 host window under Xvfb against
+# vorlak-snapshot's pictures, the bit identity of every program's render with vorlak.so's, and
+# the installer (NSIS) installed and removed. The pictures and renders come from a Linux build
+# (default build/, which tools/check.sh makes first):
 #   tools/check_windows.sh [LINUX_BUILD_DIR]
 # Every check runs even when one fails; the exit status says whether all passed.
 set -euo pipefail

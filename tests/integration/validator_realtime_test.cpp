@@ -28,6 +28,7 @@
 #ifdef VORLAK_LV2_BUNDLE
 #include "tests/lv2/lv2_host.h"
 #endif
+#include "tests/clap/clap_host.h"
 
 namespace {
 
@@ -358,6 +359,70 @@ TEST(ValidatorRealtime, AudioThreadEntryPointsAllocateLockAndCallNothing) {
   EXPECT_EQ(gSystemCalls.load(), 0) << counts();
   EXPECT_GT(calls, 1500);
   EXPECT_GT(workload.peak(), 0.0f) << "nothing was rendered";
+}
+
+int32_t watchedClapProcess(const clap::Plugin* plugin, const clap::Process* block) {
+  tWatching = true;
+  const int32_t status = plugin->process(plugin, block);
+  tWatching = false;
+  return status;
+}
+
+// The CLAP plug-in's process() on the same counters: every program by MIDI program change,
+// CLAP notes and MIDI, wheels and controllers, the transport's tempo, parameter events at
+// ordinary and strange values and ids, events of unknown types, blocks of 0 to four times the
+// announced length, and reset().
+TEST(ValidatorRealtime, ClapProcessAllocatesLocksAndCallsNothing) {
+  std::string error;
+  auto module = claptest::ClapModule::load(VORLAK_CLAP_PATH, &error);
+  ASSERT_NE(module, nullptr) << error;
+  auto plugin = claptest::ClapInstance::create(*module, &error);
+  ASSERT_NE(plugin, nullptr) << error;
+  ASSERT_TRUE(plugin->start(44100.0, kWorkloadBlock));
+  plugin->callProcess = watchedClapProcess;
+  long calls = 0;
+  float peak = 0.0f;
+  resetCounts();
+  std::thread audio([&] {
+    for (int program = 0; program < 64; ++program) {
+      for (int block = 0; block < 6; ++block) {
+        const auto note = static_cast<int16_t>(40 + (program * 5 + block * 7) % 30);
+        if (block == 0) plugin->addMidi(0, 0xC0, static_cast<uint8_t>(program), 0);
+        plugin->tempo = 90.0 + block;
+        plugin->addNote(clap::kNoteOn, 0, note, 0.8);
+        plugin->addMidi(3, 0x90, static_cast<uint8_t>(note + 7), 90);
+        plugin->addNote(clap::kNoteOff, 40, static_cast<int16_t>(note - 7), 0.0);
+        plugin->addMidi(60, 0xE0, static_cast<uint8_t>(block * 20),
+                        static_cast<uint8_t>(block * 20));
+        plugin->addMidi(80, 0xB0, 1, static_cast<uint8_t>(block * 25));
+        if (block == 4) plugin->addNote(clap::kNoteChoke, 90, -1, 0.0);
+        plugin->addRaw(32, 100, 0, 999);
+        for (int k = 0; k < 3; ++k) {
+          const int index = (block * 5 + k + program) % 28;
+          if (index == 24 || index == 26 || index == 0) continue;
+          plugin->addParam(static_cast<uint32_t>(10 * k), static_cast<clap::Id>(index),
+                           kStrangeValues[(block + k) % 8]);
+        }
+        plugin->addParam(7, 5000, 0.5);
+        const int frames = kWorkloadFrames[block % std::size(kWorkloadFrames)];
+        plugin->process(static_cast<uint32_t>(frames));
+        ++calls;
+        if (block == 5 && program % 16 == 0) {  // reset() belongs to the audio thread too
+          const clap::Plugin* p = &plugin->plugin();
+          tWatching = true;
+          p->reset(p);
+          tWatching = false;
+        }
+        for (float v : plugin->left()) peak = std::max(peak, std::fabs(v));
+      }
+    }
+  });
+  audio.join();
+  EXPECT_EQ(gAllocations.load(), 0) << counts();
+  EXPECT_EQ(gLocks.load(), 0) << counts();
+  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
+  EXPECT_EQ(calls, 64 * 6);
+  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
 }
 
 #ifdef VORLAK_LV2_BUNDLE

@@ -49,6 +49,7 @@ class X11Window : public NativeWindow {
   void dispatchEvents(WindowEvents& events, bool paintOnly) override;
   bool alive() const override { return display && !gone; }
   void close() override;
+  int eventDescriptor() const override { return display ? ConnectionNumber(display) : -1; }
 
   unsigned long id() const { return window; }
 

@@ -1,0 +1,138 @@
+// The CLAP panel as a Windows host embeds it (run under Wine and Xvfb): vorlak.clap loaded
+// through our CLAP test host, its panel set into a window of this test and idled on the host's
+// timer. What the user sees is read back from the panel's window and compared with
+// vorlak-snapshot's picture; closing gives the timer back and takes the window away.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/clap/clap_host.h"
+
+namespace {
+
+using namespace vorlak;
+using vorlak::claptest::ClapInstance;
+using vorlak::claptest::ClapModule;
+
+constexpr int kWidth = 396, kHeight = 530;
+constexpr char kHostClass[] = "VorlakClapTestHost";
+
+using Pixels = std::vector<uint32_t>;
+
+// The window's pixels as 0x00RRGGBB, read back from the screen.
+Pixels shoot(HWND window) {
+  Pixels pixels;
+  HDC screen = GetDC(window);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = kWidth;
+  info.bmiHeader.biHeight = -kHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(memory, copy);
+  if (BitBlt(memory, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY)) {
+    GdiFlush();
+    const auto* words = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < kWidth * kHeight; ++i) pixels.push_back(words[i] & 0xffffffu);
+  }
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(copy);
+  ReleaseDC(window, screen);
+  return pixels;
+}
+
+// vorlak-snapshot's raw picture of program 0.
+Pixels reference() {
+  FILE* file = std::fopen(VORLAK_PANEL_REFERENCES "/panel-0.raw", "rb");
+  if (!file) return {};
+  std::vector<unsigned char> bytes(kWidth * kHeight * 4);
+  const bool whole =
+      std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fgetc(file) == EOF;
+  std::fclose(file);
+  if (!whole) return {};
+  Pixels pixels(static_cast<size_t>(kWidth * kHeight));
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16;
+  return pixels;
+}
+
+int differing(const Pixels& a, const Pixels& b) {
+  if (a.size() != b.size()) return -1;
+  int n = 0;
+  for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+  return n;
+}
+
+void pump() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+}
+
+TEST(ClapWin32Panel, ShowsWhatTheSnapshotToolDrawsAndGivesBackItsTimer) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = kHostClass;
+  RegisterClassA(&windowClass);
+  HWND parent = CreateWindowExA(0, kHostClass, "Vorlak CLAP host",
+                                WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 80, kWidth, kHeight,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(parent, nullptr);
+  pump();
+
+  std::string error;
+  auto module = ClapModule::load(VORLAK_CLAP_PATH, &error);
+  ASSERT_NE(module, nullptr) << error;
+  auto instance = ClapInstance::create(*module, &error);
+  ASSERT_NE(instance, nullptr) << error;
+  const clap::Plugin* plugin = &instance->plugin();
+  const auto* gui = instance->extension<clap::PluginGui>(clap::kExtGui);
+  const auto* timers = instance->extension<clap::PluginTimerSupport>(clap::kExtTimerSupport);
+  ASSERT_TRUE(gui && timers);
+  // Windows has no display descriptor to wait on.
+  EXPECT_EQ(instance->extension<void>(clap::kExtPosixFdSupport), nullptr);
+  const char* api = nullptr;
+  bool floating = true;
+  ASSERT_TRUE(gui->getPreferredApi(plugin, &api, &floating));
+  EXPECT_STREQ(api, clap::kWindowApiWin32);
+  EXPECT_FALSE(gui->create(plugin, clap::kWindowApiX11, false));
+  ASSERT_TRUE(gui->create(plugin, clap::kWindowApiWin32, false));
+  ASSERT_TRUE(gui->setScale(plugin, 1.0));
+  uint32_t width = 0, height = 0;
+  ASSERT_TRUE(gui->getSize(plugin, &width, &height));
+  EXPECT_EQ(width, 396u);
+  EXPECT_EQ(height, 530u);
+  clap::Window window{clap::kWindowApiWin32, {}};
+  window.win32 = parent;
+  ASSERT_TRUE(gui->setParent(plugin, &window));
+  ASSERT_EQ(instance->log().timers.size(), 1u);
+  const clap::Id timer = *instance->log().timers.begin();
+  for (int i = 0; i < 60; ++i) {
+    pump();
+    timers->onTimer(plugin, timer);
+    Sleep(5);
+  }
+  HWND panel = GetWindow(parent, GW_CHILD);
+  ASSERT_NE(panel, nullptr);
+  const Pixels expected = reference();
+  ASSERT_FALSE(expected.empty()) << "no picture of vorlak-snapshot in " VORLAK_PANEL_REFERENCES;
+  EXPECT_EQ(differing(shoot(panel), expected), 0);
+
+  gui->destroy(plugin);
+  pump();
+  EXPECT_TRUE(instance->log().timers.empty());
+  EXPECT_FALSE(IsWindow(panel));
+  DestroyWindow(parent);
+}
+
+}  // namespace
