@@ -9,10 +9,7 @@
 #include "formats/clap/param_values.h"
 #include "formats/clap/view.h"
 #include "instrument/adapter.h"
-
-#ifndef VORLAK_VERSION
-#error "VORLAK_VERSION comes from the build"
-#endif
+#include "vorlak_version.h"
 
 namespace vorlak::clap {
 namespace {
