@@ -9,6 +9,9 @@ struct TickGrid {
   float tickCountdown;  // samples left to the next boundary
 };
 
+// How far past a boundary the events due at it reach: one tick, in whole frames.
+inline int tickHorizonSpan(float sampleRate) { return static_cast<int>(sampleRate * 0.005f); }
+
 // Runs frames [0, frames) of a stretch that starts blockOffset frames into the host block.
 // render(offset, length) renders a sub-block (offsets relative to the stretch);
 // boundary(horizon) runs at each tick boundary, horizon being the block-relative frame
@@ -17,7 +20,7 @@ template <class Render, class Boundary>
 void runTickGrid(TickGrid& grid, float sampleRate, int frames, int blockOffset, Render&& render,
                  Boundary&& boundary) {
   const float tickLength = sampleRate * 0.005f;
-  const int horizonSpan = static_cast<int>(tickLength);
+  const int horizonSpan = tickHorizonSpan(sampleRate);
   int remaining = frames;
   int offset = 0;
   while (remaining > 0) {

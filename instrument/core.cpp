@@ -1,5 +1,6 @@
 #include "instrument/core.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -77,6 +78,23 @@ bool InstrumentCore::selectProgram(int n) {
   return true;
 }
 
+bool InstrumentCore::switchProgram(int n) {
+  if (!selectProgram(n)) return false;
+  for (int i = 0; i < kNumParameters; ++i) setParameter(i, programValue(n, i));
+  return true;
+}
+
+// The bank is written through the current program, as a host would edit each in turn.
+bool InstrumentCore::replaceBank(const Program* programs, int current) {
+  if (!bank || !programs || current < 0 || current >= kNumPrograms) return false;
+  for (int n = 0; n < kNumPrograms; ++n) {
+    selectProgram(n);
+    setProgramName(programs[n].name);
+    for (int i = 0; i < kNumParameters; ++i) setParameter(i, programs[n].values[i]);
+  }
+  return switchProgram(current);
+}
+
 float InstrumentCore::programValue(int n, int index) const {
   if (!bank || n < 0 || n >= kNumPrograms || index < 0 || index >= kNumParameters) return 0.0f;
   return relaxedLoad(bank->programs[n].values[index]);
@@ -138,6 +156,31 @@ void InstrumentCore::resume() {
 void InstrumentCore::queueMidi(const MidiMessage* messages, int count) {
   if (messages && count > 0)
     queueEvents(engine, messages, count, scratchFrames > 0 ? scratchFrames - 1 : 0);
+}
+
+void InstrumentCore::queueParameter(int frame, int index, float value) {
+  if (index < 0 || index >= kNumParameters || !std::isfinite(value)) return;
+  if (queuedParameters == kParameterQueueSize) {
+    setParameter(parameterQueue[0].index, parameterQueue[0].value);
+    std::memmove(parameterQueue, parameterQueue + 1,
+                 sizeof(ParameterChange) * (kParameterQueueSize - 1));
+    --queuedParameters;
+  }
+  parameterQueue[queuedParameters++] = {std::max(frame, 0), index, value};
+}
+
+// The queue is short and rarely holds more than a block's automation, so it is scanned
+// whole; what is not yet due keeps its order.
+void InstrumentCore::applyDueParameters(int frame) {
+  int kept = 0;
+  for (int i = 0; i < queuedParameters; ++i) {
+    const ParameterChange change = parameterQueue[i];
+    if (change.frame <= frame)
+      setParameter(change.index, change.value);
+    else
+      parameterQueue[kept++] = change;
+  }
+  queuedParameters = kept;
 }
 
 }  // namespace vorlak

@@ -61,6 +61,13 @@ class InstrumentCore {
   // Makes n the current program and answers true; its values are applied by the caller,
   // through whatever path tells its listeners. False for a number outside the bank.
   bool selectProgram(int n);
+  // selectProgram with the program's values applied here; for a format with no listener to
+  // tell of them.
+  bool switchProgram(int n);
+  // Every program's name and values replaced, then program current made current with its
+  // values applied; nothing changes, and false, without a bank or for a program outside it.
+  // The names are cut to what a record holds; values are taken as setParameter takes them.
+  bool replaceBank(const Program* programs, int current);
   float programValue(int n, int index) const;
   // Longer names are cut to the 23 characters the record holds.
   void setProgramName(const char* name);
@@ -79,6 +86,12 @@ class InstrumentCore {
 
   // Queues messages for the next render; frames past the block play at its end.
   void queueMidi(const MidiMessage* messages, int count);
+  // A parameter change inside the next block. At frame 0 (or before) it takes effect before
+  // the block, exactly as setParameter then would; later, at the first tick boundary at or
+  // after its frame, or when the following block starts if no boundary of this one is left.
+  // Changes of the same frame take effect in the order queued. A bad index or a value that is
+  // not a number is ignored; when the queue is full the oldest change takes effect at once.
+  void queueParameter(int frame, int index, float value);
   // Renders frames into left and right (either may be null), written when replacing, else
   // added to what is there.
   void render(float* left, float* right, int frames, bool replacing, const Transport& transport,
@@ -92,6 +105,8 @@ class InstrumentCore {
   void renderStretch(float* left, float* right, int frames, int blockOffset, int activityReload,
                      RenderListener& listener);
   void walkEvents(int horizon, int activityReload, RenderListener& listener);
+  // Applies the queued parameter changes due at or before the block-relative frame.
+  void applyDueParameters(int frame);
 
   ProgramBank* bank = nullptr;
   int currentProgram = 0;
@@ -101,6 +116,14 @@ class InstrumentCore {
   int scratchFrames = 0;
   float* scratchChannels[2] = {nullptr, nullptr};
   TickGrid grid{0.0f};
+  struct ParameterChange {
+    int frame;
+    int index;
+    float value;
+  };
+  static constexpr int kParameterQueueSize = 512;
+  ParameterChange parameterQueue[kParameterQueueSize];
+  int queuedParameters = 0;
   float fallbackScratch[2][kFallbackFrames];
   Engine engine;
   Chain chain;

@@ -1,7 +1,11 @@
 #include "instrument/parameters.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <charconv>
+#include <cstring>
 
 #include "common/text.h"
 
@@ -118,6 +122,56 @@ void formatParameterDisplay(int index, float value, char* text) {
       copyText(text, optionName(index, optionIndex(index, value)), kParameterTextSize);
       return;
   }
+}
+
+namespace {
+
+bool sameName(const char* typed, size_t length, const char* name) {
+  if (std::strlen(name) != length) return false;
+  for (size_t i = 0; i < length; ++i)
+    if (std::tolower(static_cast<unsigned char>(typed[i])) !=
+        std::tolower(static_cast<unsigned char>(name[i])))
+      return false;
+  return true;
+}
+
+// The smallest value that displays as percent: in single precision percent / 100 can fall a
+// hair below it and show one less.
+float percentValue(double percent) {
+  const int shown = static_cast<int>(std::clamp(percent, 0.0, 100.0));
+  float value = static_cast<float>(shown / 100.0);
+  while (value < 1.0f && static_cast<int>(static_cast<double>(value) * 100.0) < shown)
+    value = std::nextafter(value, 2.0f);
+  return value;
+}
+
+}  // namespace
+
+bool parseParameterDisplay(int index, const char* text, float& value) {
+  if (!validIndex(index) || !text || kParameters[index].display == Display::kNone) return false;
+  const char* begin = text;
+  while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+  size_t length = std::strlen(begin);
+  while (length > 0 && std::isspace(static_cast<unsigned char>(begin[length - 1]))) --length;
+
+  const OptionList& options = kParameters[index].options;
+  for (int k = 0; k < options.count; ++k) {
+    if (sameName(begin, length, options.names[k])) {
+      value = optionValue(index, k);
+      return true;
+    }
+  }
+  if (kParameters[index].display != Display::kPercent) return false;
+
+  if (length > 0 && begin[length - 1] == '%') --length;
+  // Read the same whatever locale the host has set.
+  double percent = 0.0;
+  const auto read = std::from_chars(begin, begin + length, percent);
+  if (length == 0 || read.ec != std::errc() || read.ptr != begin + length ||
+      !std::isfinite(percent))
+    return false;
+  value = percentValue(percent);
+  return true;
 }
 
 Patch decodePatch(const float* v) {

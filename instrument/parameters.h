@@ -60,6 +60,12 @@ const char* parameterName(int index);
 // bytes); empty for reserved or unknown indexes.
 void formatParameterDisplay(int index, float value, char* text);
 
+// The value a host's typed text stands for, read as the display writes it: an option's name
+// (any case), or a percentage with or without its sign. The value found displays as the
+// typed text does. False, and value untouched, for reserved or unknown indexes and for text
+// that names nothing.
+bool parseParameterDisplay(int index, const char* text, float& value);
+
 // The engine's view of one pass: the option parameters decoded into their choices.
 Patch decodePatch(const float* values);
 

@@ -48,7 +48,10 @@ void InstrumentCore::renderStretch(float* left, float* right, int frames, int bl
         renderStrings(engine, patch(), left, right, offset, length);
         processChain(chain, engine, patch(), left, right, offset, length);
       },
-      [&](int horizon) { walkEvents(horizon, activityReload, listener); });
+      [&](int horizon) {
+        applyDueParameters(horizon - tickHorizonSpan(engineSampleRate));
+        walkEvents(horizon, activityReload, listener);
+      });
 }
 
 void InstrumentCore::render(float* hostLeft, float* hostRight, int sampleFrames, bool replacing,
@@ -59,6 +62,7 @@ void InstrumentCore::render(float* hostLeft, float* hostRight, int sampleFrames,
 
   ScopedFloatMode floatMode;
   const int frames = std::max(sampleFrames, 0);
+  applyDueParameters(0);
   const int64_t reload =
       static_cast<int64_t>(frames) + static_cast<int64_t>(engineSampleRate * 0.2f);
   const int activityReload = static_cast<int>(std::min<int64_t>(reload, INT32_MAX));
@@ -92,6 +96,9 @@ void InstrumentCore::render(float* hostLeft, float* hostRight, int sampleFrames,
       done += piece;
     }
   }
+
+  // What no boundary of this block reached takes effect as the next block starts.
+  for (int i = 0; i < queuedParameters; ++i) parameterQueue[i].frame -= frames;
 
   if (engine.activityHold != 0) {
     engine.activityHold = std::max(engine.activityHold - frames, 0);

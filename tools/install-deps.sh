@@ -2,9 +2,11 @@
 # Installs the Debian packages the build, the tools and the tests need, when any is missing.
 set -euo pipefail
 
+# STK's development package needs one of JACK's; naming JACK 2's keeps apt from removing STK
+# when a host package that brings JACK 2 (Qtractor's) is installed beside it.
 packages=(g++ cmake ninja-build pkg-config python3 libx11-dev libxtst-dev
           libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev libpng-dev libstk-dev
-          lv2-dev liblilv-dev)
+          lv2-dev liblilv-dev libjack-jackd2-dev)
 if [ "${1:-}" = "--tests" ]; then
   # The real-host check runs Ardour's plug-in scanner; the fuzz targets need clang and its
   # libFuzzer runtime; the LV2 bundle is checked with lv2_validate (sordi) and lv2info; the

@@ -13,6 +13,7 @@
 
 #include "formats/lv2/atom_walk.h"
 #include "formats/lv2/features.h"
+#include "instrument/adapter.h"
 
 namespace vorlak::lv2 {
 namespace {
@@ -115,10 +116,7 @@ void Plugin::activate() {
 
 void Plugin::deactivate() { active = false; }
 
-void Plugin::programChange(int program) {
-  if (!core.selectProgram(program)) return;
-  for (int i = 0; i < kNumParameters; ++i) core.setParameter(i, core.programValue(program, i));
-}
+void Plugin::programChange(int program) { core.switchProgram(program); }
 
 void Plugin::applyControls() {
   for (int i = 0; i < kNumParameters; ++i) {
@@ -152,9 +150,7 @@ void Plugin::readEvents(int frames) {
   if (!events) return;
   const bool inFrames = events->body.unit == 0 || events->body.unit == uris.frameTime;
   const int64_t last = std::max(frames - 1, 0);
-  constexpr int kBatch = 64;
-  MidiMessage batch[kBatch];
-  int count = 0;
+  MidiBatch batch(core);
   forEachEvent(*events, [&](const LV2_Atom_Event& event) {
     const LV2_Atom& atom = event.body;
     if (atom.type == uris.atomObject || atom.type == uris.atomBlank) {
@@ -166,15 +162,10 @@ void Plugin::readEvents(int frames) {
     // Running status does not exist in LV2, and system messages mean nothing to the engine.
     if (bytes[0] < 0x80 || bytes[0] >= 0xF0) return;
     const int64_t frame = inFrames ? std::clamp<int64_t>(event.time.frames, 0, last) : 0;
-    batch[count++] = {static_cast<int32_t>(frame), bytes[0],
-                      static_cast<uint8_t>(atom.size > 1 ? bytes[1] : 0),
-                      static_cast<uint8_t>(atom.size > 2 ? bytes[2] : 0)};
-    if (count == kBatch) {
-      core.queueMidi(batch, count);
-      count = 0;
-    }
+    batch.add({static_cast<int32_t>(frame), bytes[0],
+               static_cast<uint8_t>(atom.size > 1 ? bytes[1] : 0),
+               static_cast<uint8_t>(atom.size > 2 ? bytes[2] : 0)});
   });
-  core.queueMidi(batch, count);
 }
 
 void Plugin::run(uint32_t sampleCount) {

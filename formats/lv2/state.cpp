@@ -121,15 +121,8 @@ LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State
       !readValues(static_cast<const char*>(values), valuesSize, bank))
     return LV2_STATE_ERR_BAD_TYPE;
 
-  // Restoring runs while nothing else uses the instance, so the bank is written through the
-  // current program, as the host would edit each in turn.
-  for (int n = 0; n < kNumPrograms; ++n) {
-    core.selectProgram(n);
-    core.setProgramName(bank[n].name);
-    for (int i = 0; i < kNumParameters; ++i) core.setParameter(i, bank[n].values[i]);
-  }
-  core.selectProgram(current);
-  for (int i = 0; i < kNumParameters; ++i) core.setParameter(i, core.programValue(current, i));
+  // Restoring runs while nothing else uses the instance.
+  core.replaceBank(bank, current);
   adoptControls = true;
   return LV2_STATE_SUCCESS;
 }

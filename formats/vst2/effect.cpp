@@ -4,6 +4,7 @@
 #include <new>
 
 #include "editor/editor.h"
+#include "instrument/adapter.h"
 
 namespace vorlak {
 
@@ -15,7 +16,7 @@ Effect::Effect(audioMasterCallback hostCallback) : Instrument(hostCallback) {
 
 void Effect::setParameter(VstInt32 index, float value) {
   Instrument::setParameter(index, value);
-  if (panel && index >= 0 && index < kNumParameters && std::isfinite(value))
+  if (panel && isParameterIndex(index) && std::isfinite(value))
     panel->setParameter(index, core.liveValue(index));
 }
 

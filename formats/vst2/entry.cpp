@@ -1,18 +1,6 @@
 // The module's two exported entry points; hosts try VSTPluginMain first, then main.
 #include "formats/vst2/effect.h"
-
-// Frees the arena that the C++ runtime keeps for exceptions thrown when memory runs out.
-namespace __gnu_cxx {
-void __freeres() noexcept;
-}
-
-namespace {
-
-// The runtime is linked into the module and allocates that arena when the module is loaded but
-// never frees it, so each load and unload by a host would leak 72 KB.
-__attribute__((destructor)) void releaseRuntimeArena() { __gnu_cxx::__freeres(); }
-
-}  // namespace
+#include "instrument/runtime_arena.h"
 
 extern "C" {
 

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "editor/toolkit/host_editor.h"
+#include "instrument/adapter.h"
 #include "instrument/parameters.h"
 
 namespace vorlak {
@@ -28,8 +29,7 @@ float Instrument::getParameter(VstInt32 index) { return core.parameter(index); }
 // Every value goes through the virtual setParameter, so the layer above (and the panel it
 // keeps) hears of all 28.
 void Instrument::setProgram(VstInt32 program) {
-  if (!core.selectProgram(program)) return;
-  for (int i = 0; i < kNumParameters; ++i) setParameter(i, core.programValue(program, i));
+  switchProgram(core, program, [this](int index, float value) { setParameter(index, value); });
 }
 
 void Instrument::setProgramName(const char* name) { core.setProgramName(name); }
@@ -63,26 +63,18 @@ void Instrument::resume() {
   wantEvents();
 }
 
-// Converted in small batches on the stack: the audio thread allocates nothing.
 VstInt32 Instrument::processEvents(VstEvents* events) {
   if (!events) return 1;
-  constexpr int kBatch = 64;
-  MidiMessage batch[kBatch];
-  int count = 0;
+  MidiBatch batch(core);
   VstEvent* const* list = eventList(*events);
   for (VstInt32 i = 0; i < events->numEvents; ++i) {
     const VstEvent* raw = list[i];
     if (!raw || raw->type != kVstMidiType) continue;
     const auto* midi = reinterpret_cast<const VstMidiEvent*>(raw);
-    batch[count++] = {midi->deltaFrames, static_cast<uint8_t>(midi->midiData[0]),
-                      static_cast<uint8_t>(midi->midiData[1]),
-                      static_cast<uint8_t>(midi->midiData[2]), static_cast<int8_t>(midi->detune)};
-    if (count == kBatch) {
-      core.queueMidi(batch, count);
-      count = 0;
-    }
+    batch.add({midi->deltaFrames, static_cast<uint8_t>(midi->midiData[0]),
+               static_cast<uint8_t>(midi->midiData[1]), static_cast<uint8_t>(midi->midiData[2]),
+               static_cast<int8_t>(midi->detune)});
   }
-  core.queueMidi(batch, count);
   return 1;
 }
 

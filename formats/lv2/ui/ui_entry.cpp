@@ -4,18 +4,10 @@
 
 #include "formats/lv2/ports.h"
 #include "formats/lv2/ui/ui.h"
-
-// Frees the arena that the C++ runtime keeps for exceptions thrown when memory runs out.
-namespace __gnu_cxx {
-void __freeres() noexcept;
-}
+#include "instrument/runtime_arena.h"
 
 namespace vorlak::lv2 {
 namespace {
-
-// The runtime is linked into the binary and allocates that arena when it is loaded but never
-// frees it, so each load and unload by a host would leak 72 KB.
-__attribute__((destructor)) void releaseRuntimeArena() { __gnu_cxx::__freeres(); }
 
 Ui* self(LV2UI_Handle handle) { return static_cast<Ui*>(handle); }
 
