@@ -2,6 +2,7 @@
 // hosts make (ModuleEntry and ModuleExit on Linux, InitDll and ExitDll on Windows), which
 // have nothing to set up.
 #include "formats/vst3/factory.h"
+#include "instrument/runtime_arena.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -29,17 +30,4 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 #else
 VORLAK_EXPORT bool ModuleEntry(void*) { return true; }
 VORLAK_EXPORT bool ModuleExit() { return true; }
-
-// Frees the arena that the C++ runtime keeps for exceptions thrown when memory runs out.
-namespace __gnu_cxx {
-void __freeres() noexcept;
-}
-
-namespace {
-
-// The runtime is linked into the module and allocates that arena when the module is loaded but
-// never frees it, so each load and unload by a host would leak 72 KB.
-__attribute__((destructor)) void releaseRuntimeArena() { __gnu_cxx::__freeres(); }
-
-}  // namespace
 #endif
