@@ -1,12 +1,6 @@
 #include "formats/vst3/text.h"
 
-#include <cstring>
-
 namespace vorlak::vst3 {
-
-bool sameUid(const char* raw, const Uid& uid) {
-  return raw && std::memcmp(raw, uid.bytes, sizeof uid.bytes) == 0;
-}
 
 void copyField(char* field, size_t count, const char* text) {
   size_t i = 0;

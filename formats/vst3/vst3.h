@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(_WIN32)
 #define VST3_CALL __stdcall
@@ -68,7 +69,9 @@ constexpr Uid makeUid(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
 #endif
 }
 
-bool sameUid(const char* raw, const Uid& uid);
+inline bool sameUid(const char* raw, const Uid& uid) {
+  return raw && std::memcmp(raw, uid.bytes, sizeof uid.bytes) == 0;
+}
 
 // ---- The base of every interface -------------------------------------------------------
 
