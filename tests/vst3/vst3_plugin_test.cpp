@@ -171,5 +171,249 @@ TEST(Vst3Plugin, PlaysBitForBitWhatTheVst2ModulePlays) {
   }
 }
 
+std::string ascii(const Char16* text) {
+  std::string out;
+  for (; *text; ++text) out += static_cast<char>(*text);
+  return out;
+}
+
+std::vector<Char16> utf16(const std::string& text) {
+  std::vector<Char16> out(text.begin(), text.end());
+  out.push_back(0);
+  return out;
+}
+
+// What a host lists and shows: the 28 with the VST 2 module's names, displays and values, the
+// 25 visible ones automatable, a choice k at k / (n - 1); a typed display read back to a value
+// that shows the same; the 64 programs by name; a program chosen in the host's view takes the
+// program's values into that view without the component being restarted, and the processor
+// reports the values it switched to.
+TEST(Vst3Plugin, ListsParametersTextsAndProgramsAsTheVst2ModuleDoes) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  auto instance = startInstance(module, 64);
+  ASSERT_NE(instance, nullptr);
+  auto vst2 = startVst2(64);
+  ASSERT_NE(vst2, nullptr);
+  EditController& controller = *instance->controller;
+
+  ASSERT_EQ(controller.getParameterCount(), kParameterCount);
+  int automatable = 0;
+  for (int i = 0; i < kParameterCount; ++i) {
+    ParameterInfo info{};
+    ASSERT_EQ(controller.getParameterInfo(i, info), kResultOk);
+    EXPECT_EQ(info.id, static_cast<ParamId>(i));
+    if (info.flags & kCanAutomate) ++automatable;
+    if (i >= kNumParameters) {
+      EXPECT_TRUE((info.flags & kIsHidden) || (info.flags & kIsProgramChange)) << i;
+      continue;
+    }
+    SCOPED_TRACE("parameter " + std::to_string(i));
+    const bool reserved = i == 10 || i == 11 || i == 23;
+    EXPECT_EQ(ascii(info.title), reserved ? ascii(info.title) : vst2->parameterName(i));
+    EXPECT_EQ((info.flags & kIsHidden) != 0, reserved);
+    EXPECT_EQ(info.defaultNormalizedValue, vst2->parameter(i));
+    if (reserved) continue;
+    std::vector<double> values = {0.0, 0.25, 0.5, 0.77, 1.0};
+    for (int k = 0; k <= info.stepCount && info.stepCount > 0; ++k) {
+      const double normalized = controller.plainParamToNormalized(info.id, k);
+      EXPECT_EQ(normalized, static_cast<float>(k) * (1.0f / static_cast<float>(info.stepCount)));
+      values.push_back(normalized);
+    }
+    for (double v : values) {
+      vst2->setParameter(i, static_cast<float>(v));
+      String128 text{};
+      ASSERT_EQ(controller.getParamStringByValue(info.id, v, text), kResultOk);
+      EXPECT_EQ(ascii(text), vst2->parameterDisplay(i)) << v;
+      ParamValue typed = -1.0;
+      auto field = utf16(ascii(text));
+      ASSERT_EQ(controller.getParamValueByString(info.id, field.data(), typed), kResultOk)
+          << ascii(text);
+      String128 again{};
+      controller.getParamStringByValue(info.id, typed, again);
+      EXPECT_EQ(ascii(again), ascii(text));
+    }
+  }
+  EXPECT_EQ(automatable, 25);
+
+  void* object = nullptr;
+  ASSERT_EQ(controller.queryInterface(UnitInfoSource::iid.bytes, &object), kResultOk);
+  auto* units = static_cast<UnitInfoSource*>(object);
+  ProgramListInfo list{};
+  ASSERT_EQ(units->getProgramListInfo(0, list), kResultOk);
+  EXPECT_EQ(list.programCount, kNumPrograms);
+  for (int n = 0; n < kNumPrograms; ++n) {
+    String128 name{};
+    ASSERT_EQ(units->getProgramName(list.id, n, name), kResultOk);
+    EXPECT_EQ(ascii(name), vst2->programNameIndexed(n));
+  }
+  units->release();
+
+  vst2->setProgram(40);
+  ASSERT_EQ(controller.setParamNormalized(kProgramId, 40 / kProgramSteps), kResultOk);
+  instance->point(kProgramId, 0, 40 / kProgramSteps);
+  ASSERT_EQ(instance->process(64), kResultOk);
+  for (int i = 0; i < kNumParameters; ++i) {
+    EXPECT_EQ(controller.getParamNormalized(i), vst2->parameter(i)) << i;
+    EXPECT_EQ(instance->output.last(i), vst2->parameter(i)) << i;
+  }
+  for (const std::string& call : instance->handler.calls) EXPECT_NE(call[0], 'r') << call;
+}
+
+// A few notes rendered in blocks of 64, for comparing two instances' sound.
+std::vector<float> playNotes(Instance& instance) {
+  std::vector<float> out;
+  for (int block = 0; block < 60; ++block) {
+    if (block == 0) instance.note(5, true, 45, 0.8f);
+    if (block == 1) instance.note(7, true, 52, 0.6f);
+    EXPECT_EQ(instance.process(64), kResultOk);
+    out.insert(out.end(), instance.left.begin(), instance.left.end());
+  }
+  return out;
+}
+
+std::vector<double> valuesOf(EditController& controller) {
+  std::vector<double> values;
+  for (int i = 0; i < kNumParameters; ++i) values.push_back(controller.getParamNormalized(i));
+  return values;
+}
+
+// The session comes back into a fresh instance exactly, through streams that move a few bytes
+// per call; a short, damaged or empty one is refused and changes nothing.
+TEST(Vst3Plugin, RestoresASessionExactlyAndRefusesABrokenOne) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  auto saved = startInstance(module, 64);
+  ASSERT_NE(saved, nullptr);
+  saved->point(kProgramId, 0, 7 / kProgramSteps);
+  saved->process(64);
+  saved->point(13, 0, 0.123456789);
+  saved->point(20, 0, 1.0);
+  saved->point(3, 0, 0.3333333);
+  saved->process(64);
+  MemoryStream stream(333);
+  ASSERT_EQ(saved->component->getState(&stream), kResultOk);
+  ASSERT_GE(stream.bytes.size(), 8720u);
+
+  auto restored = startInstance(module, 64);
+  ASSERT_NE(restored, nullptr);
+  restored->process(64);
+  restored->process(64);
+  const std::vector<double> fresh = valuesOf(*restored->controller);
+  auto refused = [&](std::vector<uint8_t> bytes) {
+    MemoryStream broken(1000);
+    broken.bytes = std::move(bytes);
+    EXPECT_NE(restored->component->setState(&broken), kResultOk);
+    restored->controller->setComponentState(&broken);
+    EXPECT_EQ(valuesOf(*restored->controller), fresh);
+  };
+  refused({});
+  refused(std::vector<uint8_t>(stream.bytes.begin(), stream.bytes.end() - 1));
+  for (size_t at : {size_t{5}, size_t{100}, stream.bytes.size() - 1}) {
+    std::vector<uint8_t> damaged = stream.bytes;
+    damaged[at] ^= 0x10;
+    refused(damaged);
+  }
+
+  stream.position = 0;
+  stream.chunk = 7;
+  ASSERT_EQ(restored->component->setState(&stream), kResultOk);
+  stream.position = 0;
+  ASSERT_EQ(restored->controller->setComponentState(&stream), kResultOk);
+  // What the saved instance plays with, as the VST 2 module holds it after the same edits.
+  auto vst2 = startVst2(64);
+  ASSERT_NE(vst2, nullptr);
+  vst2->setProgram(7);
+  for (auto [index, value] : {std::pair{13, 0.123456789}, {20, 1.0}, {3, 0.3333333}})
+    vst2->setParameter(index, static_cast<float>(value));
+  for (int i = 0; i < kNumParameters; ++i)
+    EXPECT_EQ(restored->controller->getParamNormalized(i), vst2->parameter(i)) << i;
+  EXPECT_EQ(restored->controller->getParamNormalized(kProgramId), 7 / kProgramSteps);
+  MemoryStream again;
+  ASSERT_EQ(restored->component->getState(&again), kResultOk);
+  EXPECT_EQ(again.bytes, stream.bytes);
+  // Both switched off and on again, and alike in how many frames they have played.
+  for (Instance* instance : {saved.get(), restored.get()}) {
+    instance->component->setActive(0);
+    instance->component->setActive(1);
+  }
+  const std::vector<float> original = playNotes(*saved);
+  const std::vector<float> copy = playNotes(*restored);
+  EXPECT_EQ(copy, original);
+}
+
+// What a careless host can send gets a defined answer, and the sound stays finite: no output
+// buffers, no channels, empty and negative blocks, a block longer than announced, 64-bit
+// samples, events and points at any offset with any pitch, id or value, unknown buses and
+// arrangements, processing before switch-on.
+TEST(Vst3Plugin, AnswersBadHostInput) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  std::string error;
+  auto instance = Instance::create(module, &error);
+  ASSERT_NE(instance, nullptr) << error;
+  AudioProcessor& processor = *instance->processor;
+  Component& component = *instance->component;
+
+  instance->note(0, true, 45, 1.0f);
+  ASSERT_EQ(instance->process(64), kResultOk);
+  for (float v : instance->left) EXPECT_EQ(v, 0.0f);
+
+  SpeakerArrangement mono = 0x1, stereo = kStereo;
+  EXPECT_EQ(processor.setBusArrangements(nullptr, 0, &mono, 1), kResultFalse);
+  EXPECT_EQ(processor.setBusArrangements(&stereo, 1, &stereo, 1), kResultFalse);
+  EXPECT_EQ(processor.setBusArrangements(nullptr, 0, &stereo, 1), kResultOk);
+  EXPECT_EQ(processor.canProcessSampleSize(kSample64), kResultFalse);
+  BusInfo bus{};
+  EXPECT_NE(component.getBusInfo(kMediaAudio, kDirectionInput, 0, bus), kResultOk);
+  EXPECT_NE(component.getBusInfo(kMediaAudio, kDirectionOutput, 1, bus), kResultOk);
+  EXPECT_NE(component.getBusInfo(kMediaEvent, kDirectionInput, -1, bus), kResultOk);
+  ParameterInfo info{};
+  EXPECT_NE(instance->controller->getParameterInfo(-1, info), kResultOk);
+  EXPECT_NE(instance->controller->getParameterInfo(kParameterCount, info), kResultOk);
+  EXPECT_NE(instance->controller->setParamNormalized(999, 0.5), kResultOk);
+  EXPECT_NE(instance->controller->setParamNormalized(3, std::nan("")), kResultOk);
+  EXPECT_NE(component.setState(nullptr), kResultOk);
+  EXPECT_NE(component.getState(nullptr), kResultOk);
+  ProcessSetup bad{0, kSample32, 64, std::numeric_limits<double>::quiet_NaN()};
+  EXPECT_NE(processor.setupProcessing(bad), kResultOk);
+
+  instance->start(kRate, 64);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  ProcessData data{};
+  data.symbolicSampleSize = kSample32;
+  data.numSamples = 64;
+  EXPECT_EQ(processor.process(data), kResultOk);  // no buses at all
+  AudioBusBuffers none{2, 0, nullptr};
+  data.numOutputs = 1;
+  data.outputs = &none;
+  EXPECT_EQ(processor.process(data), kResultOk);  // no channel array
+  data.numSamples = -5;
+  EXPECT_EQ(processor.process(data), kResultOk);
+  data.symbolicSampleSize = kSample64;
+  EXPECT_NE(processor.process(data), kResultOk);
+
+  for (int32_t offset : {-100, 0, 63, 64, 100000}) {
+    instance->note(offset, true, 200, nan);
+    instance->note(offset, true, -3, 2.0f, 99);
+    instance->note(offset, true, 40, 1e30f);
+    instance->point(static_cast<ParamId>(-1), offset, 0.5);
+    instance->point(999, offset, 0.5);
+    instance->point(5, offset, nan);
+    instance->point(7, offset, -4.0);
+    instance->point(kPitchBendId, offset, 1e300);
+    instance->point(kProgramId, offset, -1.0);
+    instance->point(kFirstControllerId, offset, nan);
+  }
+  instance->context.tempo = nan;
+  bool finite = true;
+  for (int frames : {0, 1, 64, 5000}) {
+    ASSERT_EQ(instance->process(frames), kResultOk);
+    for (float v : instance->left) finite = finite && std::isfinite(v);
+    for (float v : instance->right) finite = finite && std::isfinite(v);
+  }
+  EXPECT_TRUE(finite);
+}
+
 }  // namespace
 }  // namespace vorlak::vst3host
