@@ -34,19 +34,28 @@ unset(excitation_files)
 set(VORLAK_ENGINE_DATA_SOURCES ${VORLAK_EMBED_excitation_samples})
 set(VORLAK_PANEL_DATA_SOURCES "")
 
-# The panel's bitmaps 128 to 145. Only those present are embedded; a generated table lists
-# them for panelBitmap(), and adding a file to resources/ reconfigures.
+# The panel's bitmaps 128 to 145, drawn at 1x and natively at 2x and 3x (bitmap-<id>@2x.bmp).
+# Only those present are embedded; a generated table lists them for panelBitmap(), and adding
+# a file to resources/ reconfigures.
 set(panel_bitmap_files "")
 set(panel_bitmap_declarations "")
 set(panel_bitmap_entries "")
-foreach(id RANGE 128 145)
-  set(file ${CMAKE_SOURCE_DIR}/resources/bitmap-${id}.bmp)
-  if(EXISTS ${file})
-    list(APPEND panel_bitmap_files ${file})
-    string(APPEND panel_bitmap_declarations
-      "extern const std::uint8_t bitmap_${id}[];\nextern const std::size_t bitmap_${id}_size;\n")
-    string(APPEND panel_bitmap_entries "    {${id}, bitmap_${id}, &bitmap_${id}_size},\n")
-  endif()
+foreach(factor 1 2 3)
+  foreach(id RANGE 128 145)
+    if(factor EQUAL 1)
+      set(stem bitmap-${id})
+    else()
+      set(stem bitmap-${id}@${factor}x)
+    endif()
+    set(file ${CMAKE_SOURCE_DIR}/resources/${stem}.bmp)
+    if(EXISTS ${file})
+      string(MAKE_C_IDENTIFIER "${stem}" symbol)
+      list(APPEND panel_bitmap_files ${file})
+      string(APPEND panel_bitmap_declarations
+        "extern const std::uint8_t ${symbol}[];\nextern const std::size_t ${symbol}_size;\n")
+      string(APPEND panel_bitmap_entries "    {${id}, ${factor}, ${symbol}, &${symbol}_size},\n")
+    endif()
+  endforeach()
 endforeach()
 if(panel_bitmap_files)
   vorlak_embed_files(panel_bitmaps ELEMENT uint8 FILES ${panel_bitmap_files})
@@ -61,7 +70,7 @@ namespace vorlak::embedded {
 
 ${panel_bitmap_declarations}
 const PanelBitmapEntry kPanelBitmaps[] = {
-${panel_bitmap_entries}    {0, nullptr, nullptr},
+${panel_bitmap_entries}    {0, 0, nullptr, nullptr},
 };
 
 }  // namespace vorlak::embedded

@@ -61,8 +61,9 @@ Editor::~Editor() {
 bool Editor::open(void* parent) {
   close();
   releaseBitmaps();
+  const double scale = openingScale(parent);
   for (int i = 0; i < kBitmapCount; ++i) {
-    Pixmap* picture = Pixmap::create(kFirstBitmap + i);
+    Pixmap* picture = Pixmap::create(kFirstBitmap + i, scale);
     if (!picture) {
       close();
       return false;
@@ -75,7 +76,7 @@ bool Editor::open(void* parent) {
   rectangle.bottom = panel.bottom;
 
   GuiEditor::open(parent);
-  frame = std::make_unique<RootFrame>(panel, parent, this);
+  frame = std::make_unique<RootFrame>(panel, parent, this, scale);
   frame->setBackground(background);
   frame->setMouseRect(panel);
   build();

@@ -33,6 +33,8 @@ class WindowEvents {
   virtual void onWheel(Point point, float distance) = 0;
   // The window went away without us (the host destroyed its parent first).
   virtual void onDestroyed() = 0;
+  // The window moved to a screen of another density; the panel rescales at its next idle.
+  virtual void onScaleChanged() {}
 };
 
 class NativeWindow {
@@ -47,7 +49,7 @@ class NativeWindow {
   // 0 default, 1 wait, 2 west-east, 3 north-south, 4 four-way, 5 NE-SW, 6 NW-SE.
   virtual void setCursor(int kind) = 0;
   // Shows a menu with its top-left at `at` (window coordinates) and waits for the choice;
-  // the chosen entry's id, or -1 when dismissed.
+  // the chosen entry's id, or -1 when dismissed. Drawn at the window's scale.
   virtual int popupMenu(const std::vector<MenuEntry>& entries, Point at, bool rightButton) = 0;
   // Handles pending events; with paintOnly, at most one pending paint and nothing else.
   virtual void dispatchEvents(WindowEvents& events, bool paintOnly) = 0;
@@ -55,6 +57,11 @@ class NativeWindow {
   // Takes the window off the screen now, while painters may still hold this object: from
   // then on it is not alive, presents nothing and answers no buttons. Every binding does so.
   virtual void close() {}
+  // The panel's scale, for what the binding draws itself (menus).
+  void setScale(double factor) { scale = factor; }
+
+ protected:
+  double scale = 1.0;
 };
 
 class Platform {
@@ -65,6 +72,9 @@ class Platform {
   virtual std::unique_ptr<NativeWindow> createWindow(void* parent, int width, int height) = 0;
   virtual uint32_t tickCount() = 0;  // milliseconds
   virtual void sleep(int milliseconds) = 0;
+  // The density of the screen parent (or, when null, the main screen) shows on, as a
+  // factor of 96 dpi; 0 when the system says nothing.
+  virtual double systemScale(void* /*parent*/) { return 0.0; }
 };
 
 // The platform the editor uses: the module's own window system unless a test or the snapshot

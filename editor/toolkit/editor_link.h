@@ -22,6 +22,9 @@ class EditorLink {
   virtual void updateDisplay() = 0;
   // Gives the host its own idle while a mouse loop of the panel holds its thread.
   virtual void hostIdle() = 0;
+  // Asks the host to make the panel's window width x height device pixels (the panel's scale
+  // changed while open). Hosts that cannot resize keep the old size.
+  virtual void requestResize(int /*width*/, int /*height*/) {}
 };
 
 }  // namespace vorlak

@@ -1,5 +1,7 @@
 #include "editor/toolkit/gui_editor.h"
 
+#include "editor/toolkit/ui_scale.h"
+
 namespace vorlak {
 
 namespace {
@@ -34,8 +36,33 @@ GuiEditor::~GuiEditor() {
 }
 
 bool GuiEditor::getRect(Rect& rect) {
-  rect = rectangle;
+  const double scale = panelScale();
+  rect = {scaledLength(rectangle.left, scale), scaledLength(rectangle.top, scale),
+          scaledLength(rectangle.right, scale), scaledLength(rectangle.bottom, scale)};
   return true;
+}
+
+double GuiEditor::openingScale(void* parent) {
+  return resolveScale(hostScale, currentPlatform(), parent);
+}
+
+double GuiEditor::panelScale() {
+  return frame && frame->isOpen() ? frame->scale() : openingScale(parentWindow);
+}
+
+void GuiEditor::setHostScale(double scale) {
+  hostScale = scale;
+  followScale();
+}
+
+void GuiEditor::followScale() {
+  if (!frame || !frame->isOpen() || !parentWindow) return;
+  void* parent = parentWindow;
+  if (openingScale(parent) == frame->scale()) return;
+  if (!open(parent)) return;
+  Rect size;
+  getRect(size);
+  link.requestResize(size.width(), size.height());
 }
 
 // The base makes no frame: the editor deriving from it does, and answers whether it opened.
@@ -67,6 +94,7 @@ void GuiEditor::idle() {
     update();
   }
   if (frame) frame->dispatchEvents(false);
+  if (frame && frame->takeScaleChange()) followScale();
   if (frame) frame->idleRedraw();
 }
 

@@ -19,6 +19,7 @@ class GuiEditor : public HostEditor {
   ~GuiEditor() override;
 
   bool getRect(Rect& rect) override;
+  void setHostScale(double scale) override;
   bool open(void* parent) override;
   void close() override;
   void idle() override;
@@ -33,6 +34,8 @@ class GuiEditor : public HostEditor {
   virtual void idlePump();
 
   RootFrame* getFrame() { return frame.get(); }
+  // The scale of the open panel, or the one it would open at now.
+  double panelScale();
   EditorLink& getLink() { return link; }
 
  protected:
@@ -42,8 +45,13 @@ class GuiEditor : public HostEditor {
   void closeFrame();
   // True while a call into the frame is still running further up the stack.
   bool insideFrameCall() const { return frameCalls > 0; }
+  // The scale a panel opening in parent shows at.
+  double openingScale(void* parent);
+  // Opens the panel again at the scale now resolved when that differs from the one it shows,
+  // and asks the host for the new size.
+  void followScale();
 
-  Rect rectangle{0, 0, 0, 0};
+  Rect rectangle{0, 0, 0, 0};  // logical
   std::unique_ptr<RootFrame> frame;
   uint32_t nextIdle;
   bool inIdle = false;

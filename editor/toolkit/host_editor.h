@@ -18,8 +18,13 @@ class HostEditor {
   HostEditor(const HostEditor&) = delete;
   HostEditor& operator=(const HostEditor&) = delete;
 
-  // The editor's rectangle in pixels; false when it has none to give.
+  // The editor's rectangle in device pixels, at the scale it shows (or will open) at; false
+  // when it has none to give.
   virtual bool getRect(Rect&) { return false; }
+  // The scale the host asks for (a density factor: 1, 1.5, 2...); 0 or not finite when the
+  // host says nothing. Before open it decides the opening scale (VORLAK_UI_SCALE still comes
+  // first); while open the panel rescales and asks the host for its new size.
+  virtual void setHostScale(double scale) { hostScale = scale; }
   // True when the editor opened in the parent window.
   virtual bool open(void* parent) {
     parentWindow = parent;
@@ -44,6 +49,7 @@ class HostEditor {
  protected:
   EditorLink& link;
   void* parentWindow = nullptr;
+  double hostScale = 0.0;
   // Posted from any thread, taken by the panel's.
   Relaxed<bool> updateFlag = false;
 };

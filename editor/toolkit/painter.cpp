@@ -1,10 +1,12 @@
 #include "editor/toolkit/painter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "editor/platform/platform.h"
 #include "editor/toolkit/root_frame.h"
+#include "editor/toolkit/ui_scale.h"
 
 namespace vorlak {
 
@@ -29,22 +31,47 @@ Rect intersect(const Rect& a, const Rect& b) {
 Painter::Painter(RootFrame* frame, Surface* target, NativeWindow* window)
     : owner(frame), target(target), window(window) {
   clip = frame ? frame->getSize() : Rect{0, 0, 1000, 1000};
+  factor = frame ? frame->scale() : 1.0;
+}
+
+int Painter::device(int64_t logical) const {
+  if (factor == 1.0) return static_cast<int>(std::clamp<int64_t>(logical, INT32_MIN, INT32_MAX));
+  const double at = std::floor(static_cast<double>(logical) * factor + 0.5);
+  return static_cast<int>(std::clamp<double>(at, INT32_MIN, INT32_MAX));
+}
+
+Rect Painter::device(const Rect& r) const {
+  return {device(r.left), device(r.top), device(r.right), device(r.bottom)};
+}
+
+Rect Painter::deviceClip() const {
+  const Rect bounds = target ? Rect{0, 0, target->width(), target->height()} : Rect{0, 0, 0, 0};
+  return intersect(device(clip), bounds);
 }
 
 Painter::~Painter() {
   if (window && target && !isEmpty(touched) && window->alive()) window->present(*target, touched);
 }
 
-void Painter::touch(const Rect& r) {
+void Painter::touch(const Rect& r) { touchDevice(device(r)); }
+
+void Painter::touchDevice(const Rect& r) {
   if (!target) return;
   const Rect inside = intersect(r, {0, 0, target->width(), target->height()});
   if (!isEmpty(inside)) touched = unite(touched, inside);
 }
 
+// One logical pixel: a block of device pixels at scales above 1.
 void Painter::plot(int x, int y, uint32_t pixel) {
   if (!target) return;
   if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) return;
-  target->set(x, y, pixel);
+  if (factor == 1.0) {
+    target->set(x, y, pixel);
+    return;
+  }
+  const Rect block = intersect(device(Rect{x, y, x + 1, y + 1}), deviceClip());
+  for (int py = block.top; py < block.bottom; ++py)
+    for (int px = block.left; px < block.right; ++px) target->set(px, py, pixel);
 }
 
 void Painter::moveTo(Point p) { pen = p; }
@@ -57,7 +84,8 @@ void Painter::lineTo(Point p) {
   const Point from = pen;
   pen = p;
   if (!target) return;
-  const Rect area = intersect(clip, {0, 0, target->width(), target->height()});
+  const Rect area = intersect(clip, {0, 0, static_cast<int>(std::ceil(target->width() / factor)),
+                                      static_cast<int>(std::ceil(target->height() / factor))});
   if (isEmpty(area)) return;
   const int64_t x0 = int64_t{from.x} + offset.x, y0 = int64_t{from.y} + offset.y;
   const int64_t x1 = int64_t{p.x} + offset.x, y1 = int64_t{p.y} + offset.y;
@@ -85,7 +113,7 @@ void Painter::lineTo(Point p) {
     const int64_t x = alongX ? major : minor, y = alongX ? minor : major;
     if (x < area.left || x >= area.right || y < area.top || y >= area.bottom) continue;
     const int32_t px = static_cast<int32_t>(x), py = static_cast<int32_t>(y);
-    target->set(px, py, pixel);
+    plot(px, py, pixel);
     drawn = unite(drawn, {px, py, px + 1, py + 1});
   }
   touch(drawn);
@@ -101,32 +129,27 @@ void Painter::drawRect(const Rect& r) {
 
 void Painter::fillRect(const Rect& r) {
   if (!target) return;
-  const Rect device{static_cast<int32_t>(std::clamp<int64_t>(int64_t{r.left} + 1 + offset.x,
-                                                              INT32_MIN, INT32_MAX)),
-                    static_cast<int32_t>(std::clamp<int64_t>(int64_t{r.top} + 1 + offset.y,
-                                                              INT32_MIN, INT32_MAX)),
-                    static_cast<int32_t>(std::clamp<int64_t>(int64_t{r.right} + offset.x,
-                                                              INT32_MIN, INT32_MAX)),
-                    static_cast<int32_t>(std::clamp<int64_t>(int64_t{r.bottom} + offset.y,
-                                                              INT32_MIN, INT32_MAX))};
-  const Rect area =
-      intersect(intersect(device, clip), {0, 0, target->width(), target->height()});
+  const Rect placed{device(int64_t{r.left} + 1 + offset.x), device(int64_t{r.top} + 1 + offset.y),
+                    device(int64_t{r.right} + offset.x), device(int64_t{r.bottom} + offset.y)};
+  const Rect area = intersect(placed, deviceClip());
   if (isEmpty(area)) return;
   const uint32_t pixel = fillColor.pixel();
   for (int y = area.top; y < area.bottom; ++y) std::fill(target->row(y) + area.left,
                                                          target->row(y) + area.right, pixel);
-  touch(area);
+  touchDevice(area);
 }
 
 int Painter::getMouseButtons() { return window ? window->buttons() : 0; }
 
-void Painter::getMouseLocation(Point& where) { where = window ? window->pointer() : Point{0, 0}; }
+void Painter::getMouseLocation(Point& where) {
+  where = window ? logicalPoint(window->pointer(), factor) : Point{0, 0};
+}
 
 OffscreenPainter::OffscreenPainter(RootFrame* frame, int width, int height, Color background)
     : Painter(frame, nullptr, nullptr) {
-  picture.resize(width, height, background.pixel());
+  picture.resize(device(width), device(height), background.pixel());
   target = &picture;
-  clip = {0, 0, picture.width(), picture.height()};
+  clip = {0, 0, width, height};
   setFillColor(background);
   setFrameColor(background);
   fillRect({0, 0, width, height});
@@ -136,10 +159,10 @@ OffscreenPainter::OffscreenPainter(RootFrame* frame, int width, int height, Colo
 void OffscreenPainter::copyTo(Painter& destination, const Rect& area, Point sourceOffset) {
   Surface* to = destination.surface();
   if (!to) return;
-  const Rect placed = area.offset(destination.offset.x, destination.offset.y);
-  to->blit(picture, sourceOffset.x, sourceOffset.y, placed.left, placed.top, area.width(),
-           area.height(), destination.clip);
-  destination.touch(intersect(placed, destination.clip));
+  const Rect placed = destination.device(area.offset(destination.offset.x, destination.offset.y));
+  to->blit(picture, device(sourceOffset.x), device(sourceOffset.y), placed.left, placed.top,
+           placed.width(), placed.height(), destination.deviceClip());
+  destination.touchDevice(intersect(placed, destination.deviceClip()));
 }
 
 }  // namespace vorlak

@@ -6,6 +6,7 @@
 #include "editor/toolkit/painter.h"
 #include "editor/toolkit/pixmap.h"
 #include "editor/toolkit/root_frame.h"
+#include "editor/toolkit/ui_scale.h"
 
 namespace vorlak {
 
@@ -254,7 +255,9 @@ void PopupList::mouse(Painter& painter, Point) {
   const std::vector<MenuEntry> menu = buildMenu();
   NativeWindow* window = parentFrame->window();
   if (window && window->alive()) {
-    const Point at{size.left, style & kMenuAtTop ? size.top : size.bottom};
+    // The window places menus in its device pixels.
+    const Point at{scaledLength(size.left, parentFrame->scale()),
+                   scaledLength(style & kMenuAtTop ? size.top : size.bottom, parentFrame->scale())};
     lastChosenId = window->popupMenu(menu, at, (lastButtons & kRightButton) != 0);
   }
   parentFrame->setFocusWidget(nullptr);

@@ -1,4 +1,5 @@
-// The module's embedded panel bitmaps, looked up by resource id (128 to 145).
+// The module's embedded panel bitmaps, looked up by resource id (128 to 145) and by the
+// factor (1, 2 or 3) they were drawn at.
 #pragma once
 
 #include <cstddef>
@@ -6,13 +7,18 @@
 
 namespace vorlak {
 
-// The BMP file bytes of bitmap id; false (and nothing written) when it is not embedded.
-bool panelBitmap(int id, const uint8_t** data, size_t* size);
+// The BMP file bytes of bitmap id drawn at factor; false (and nothing written) when it is
+// not embedded.
+bool panelBitmap(int id, int factor, const uint8_t** data, size_t* size);
+inline bool panelBitmap(int id, const uint8_t** data, size_t* size) {
+  return panelBitmap(id, 1, data, size);
+}
 
 namespace embedded {
 
 struct PanelBitmapEntry {
   int id;
+  int factor;
   const uint8_t* data;
   const size_t* size;
 };

@@ -6,15 +6,19 @@
 #include "editor/toolkit/gui_editor.h"
 #include "editor/toolkit/painter.h"
 #include "editor/toolkit/pixmap.h"
+#include "editor/toolkit/ui_scale.h"
 
 namespace vorlak {
 
-RootFrame::RootFrame(const Rect& size, void* parentWindow, GuiEditor* owner)
+RootFrame::RootFrame(const Rect& size, void* parentWindow, GuiEditor* owner, double scale)
     : Widget(size),
       editor(owner),
       parent(parentWindow),
-      buffer(std::max(size.width(), 0), std::max(size.height(), 0)) {
+      factor(scale),
+      buffer(std::max(scaledLength(size.width(), scale), 0),
+             std::max(scaledLength(size.height(), scale), 0)) {
   if (parent) native = currentPlatform().createWindow(parent, buffer.width(), buffer.height());
+  if (native) native->setScale(scale);
 }
 
 RootFrame::~RootFrame() {
@@ -218,7 +222,7 @@ void RootFrame::drawWidget(Widget* widget) {
     painter->touch(widget->getSize());
   } else {
     draw(*painter);
-    painter->touch({0, 0, buffer.width(), buffer.height()});
+    painter->touchDevice({0, 0, buffer.width(), buffer.height()});
   }
 }
 
@@ -231,7 +235,9 @@ void RootFrame::idleRedraw() {
   update(*painter);
 }
 
-void RootFrame::getMousePosition(Point& where) { where = native ? native->pointer() : Point{0, 0}; }
+void RootFrame::getMousePosition(Point& where) {
+  where = native ? logicalPoint(native->pointer(), factor) : Point{0, 0};
+}
 
 void RootFrame::setCursor(int kind) {
   if (native && native->alive()) native->setCursor(kind);
@@ -250,21 +256,27 @@ void RootFrame::closeWindow() {
   if (native) native->close();
 }
 
+// The window asks in device pixels; the logical pixels touching them are redrawn.
 void RootFrame::onPaint(const Rect& area) {
   const Rect inside{std::max(area.left, 0), std::max(area.top, 0),
                     std::min(area.right, buffer.width()), std::min(area.bottom, buffer.height())};
   if (inside.left >= inside.right || inside.top >= inside.bottom) return;
+  const Point from = logicalPoint({inside.left, inside.top}, factor);
+  const Point to = logicalPoint({inside.right - 1, inside.bottom - 1}, factor);
+  const Rect logical{from.x, from.y, to.x + 1, to.y + 1};
   std::unique_ptr<Painter> painter = makePainter();
-  drawRect(*painter, inside);
-  painter->touch(inside);
+  drawRect(*painter, logical);
+  painter->touch(logical);
 }
 
 void RootFrame::onButtonDown(Point point, int) {
   std::unique_ptr<Painter> painter = makePainter();
-  mouse(*painter, point);
+  mouse(*painter, logicalPoint(point, factor));
 }
 
-void RootFrame::onWheel(Point point, float distance) { wheel(nullptr, point, distance); }
+void RootFrame::onWheel(Point point, float distance) {
+  wheel(nullptr, logicalPoint(point, factor), distance);
+}
 
 // The native object stays until the frame goes: painters up the stack may still hold it,
 // and a dead window presents nothing and reports no buttons.

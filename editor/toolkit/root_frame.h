@@ -14,8 +14,9 @@ namespace vorlak {
 
 class RootFrame : public Widget, private WindowEvents {
  public:
-  // Without a parent no native window is made (tests draw into the back buffer only).
-  RootFrame(const Rect& size, void* parentWindow, GuiEditor* editor);
+  // Without a parent no native window is made (tests draw into the back buffer only). size is
+  // logical; the back buffer and the window measure it times scale in device pixels.
+  RootFrame(const Rect& size, void* parentWindow, GuiEditor* editor, double scale = 1.0);
   ~RootFrame() override;
 
   void draw(Painter& painter) override;
@@ -57,6 +58,13 @@ class RootFrame : public Widget, private WindowEvents {
   Surface& backBuffer() { return buffer; }
   NativeWindow* window() { return native.get(); }
   bool isOpen() const { return open; }
+  double scale() const { return factor; }
+  // True once the window said it moved to a screen of another density; cleared by reading.
+  bool takeScaleChange() {
+    const bool changed = scaleChanged;
+    scaleChanged = false;
+    return changed;
+  }
   // Handles the window's pending events (only one pending paint with paintOnly).
   void dispatchEvents(bool paintOnly);
   // Closes the native window at once, while the frame object may still be in use further
@@ -69,6 +77,7 @@ class RootFrame : public Widget, private WindowEvents {
   void onButtonDown(Point point, int button) override;
   void onWheel(Point point, float distance) override;
   void onDestroyed() override;
+  void onScaleChanged() override { scaleChanged = true; }
 
   GuiEditor* editor;
   void* parent;
@@ -78,6 +87,8 @@ class RootFrame : public Widget, private WindowEvents {
   Widget* focus = nullptr;
   bool firstDraw = true;
   bool open = true;
+  bool scaleChanged = false;
+  double factor;
   Surface buffer;
   std::unique_ptr<NativeWindow> native;
 };

@@ -77,6 +77,9 @@ VstInt32 EffectBase::getMasterVersion() {
   return static_cast<VstInt32>(callHost(audioMasterVersion, 0, 0, nullptr, 0.0f));
 }
 void EffectBase::masterIdle() { callHost(audioMasterIdle, 0, 0, nullptr, 0.0f); }
+bool EffectBase::sizeWindow(int width, int height) {
+  return callHost(audioMasterSizeWindow, width, height, nullptr, 0.0f) != 0;
+}
 bool EffectBase::wantEvents() { return callHost(audioMasterWantMidi, 0, 1, nullptr, 0.0f) != 0; }
 VstTimeInfo* EffectBase::getTimeInfo(VstInt32 filter) {
   return reinterpret_cast<VstTimeInfo*>(callHost(audioMasterGetTime, 0, filter, nullptr, 0.0f));

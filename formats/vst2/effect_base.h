@@ -55,6 +55,8 @@ class EffectBase {
   // Host callback wrappers; each answers 0 when the host gave no callback.
   virtual VstInt32 getMasterVersion();
   virtual void masterIdle();
+  // Asks the host to make the editor's window width x height; false when it cannot.
+  bool sizeWindow(int width, int height);
   virtual bool wantEvents();
   virtual VstTimeInfo* getTimeInfo(VstInt32 filter);
   virtual bool updateDisplay();

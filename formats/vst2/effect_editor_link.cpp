@@ -33,6 +33,7 @@ int EffectEditorLink::getProgram() { return effect.getProgram(); }
 void EffectEditorLink::setProgram(int program) { effect.setProgram(program); }
 void EffectEditorLink::updateDisplay() { effect.updateDisplay(); }
 void EffectEditorLink::hostIdle() { effect.masterIdle(); }
+void EffectEditorLink::requestResize(int width, int height) { effect.sizeWindow(width, height); }
 
 KeyStroke keyStrokeOf(VstInt32 index, VstIntPtr value, float opt) {
   return {index, static_cast<uint8_t>(value & 0xff), static_cast<uint8_t>(modifierBits(opt))};

@@ -25,6 +25,7 @@ class EffectEditorLink final : public EditorLink {
   void setProgram(int program) override;
   void updateDisplay() override;
   void hostIdle() override;
+  void requestResize(int width, int height) override;
 
  private:
   EffectBase& effect;

@@ -148,6 +148,7 @@ enum AudioMasterOpcodes : VstInt32 {
   audioMasterIdle = 3,
   audioMasterWantMidi = 6,
   audioMasterGetTime = 7,
+  audioMasterSizeWindow = 15,  // index width, value height
   audioMasterUpdateDisplay = 42,
   audioMasterBeginEdit = 43,
   audioMasterEndEdit = 44,

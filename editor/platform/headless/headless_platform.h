@@ -55,6 +55,7 @@ class HeadlessWindow : public NativeWindow {
   int cursor = 0;
   std::vector<Rect> presents;
   std::vector<MenuEntry> lastMenu;
+  double shownScale() const { return scale; }
   Point lastMenuAt{0, 0};
 
  private:
@@ -73,6 +74,8 @@ class HeadlessPlatform : public Platform {
     clock += static_cast<uint32_t>(milliseconds);
   }
 
+  double systemScale(void*) override { return screenScale; }
+
   // The window made last that still exists, or null.
   HeadlessWindow* window() const { return windows.empty() ? nullptr : windows.back(); }
   int windowCount() const { return static_cast<int>(windows.size()); }
@@ -86,6 +89,7 @@ class HeadlessPlatform : public Platform {
   std::function<void(int query)> script;
   int buttonQueries = 0;
   int menuChoice = -1;
+  double screenScale = 0.0;  // what the "system" says; 0 nothing
 
  private:
   friend class HeadlessWindow;

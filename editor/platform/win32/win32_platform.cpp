@@ -14,6 +14,24 @@ void Win32Platform::sleep(int milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
+// A host that is not DPI-aware gets 96 from either call, so scale 1, and Windows stretches
+// its windows itself. GetDpiForWindow came with Windows 10 1607: looked up, not linked.
+double Win32Platform::systemScale(void* parent) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  UINT dpi = 0;
+  if (dpiForWindow && parent && IsWindow(static_cast<HWND>(parent)))
+    dpi = dpiForWindow(static_cast<HWND>(parent));
+  if (dpi == 0) {
+    if (HDC screen = GetDC(nullptr)) {
+      dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+      ReleaseDC(nullptr, screen);
+    }
+  }
+  return dpi > 0 ? dpi / 96.0 : 0.0;
+}
+
 Platform& defaultPlatform() {
   static Win32Platform win32;
   return win32;

@@ -12,6 +12,8 @@ class Win32Platform : public Platform {
   std::unique_ptr<NativeWindow> createWindow(void* parent, int width, int height) override;
   uint32_t tickCount() override;  // GetTickCount
   void sleep(int milliseconds) override;
+  // GetDpiForWindow of the parent / 96 where Windows has it, else the screen's LOGPIXELSX.
+  double systemScale(void* parent) override;
 };
 
 // The module's instance handle (an HINSTANCE), stored by the module's load notification. The

@@ -165,6 +165,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (pending.size() < kMaxPending) pending.push_back({Pending::kPress, {}, where, bits});
       return 0;
     }
+    case 0x02E3:  // WM_DPICHANGED_AFTERPARENT: the host moved to a screen of another density
+      if (pending.size() < kMaxPending) pending.push_back({Pending::kDensity, {}, {}, 0});
+      return 0;
     case WM_DESTROY:
       gone = true;
       break;
@@ -265,6 +268,10 @@ int Win32Window::popupMenu(const std::vector<MenuEntry>& entries, Point at, bool
 void Win32Window::deliver(WindowEvents& events, const Pending& event) {
   if (event.kind == Pending::kPaint) {
     events.onPaint(event.area);
+    return;
+  }
+  if (event.kind == Pending::kDensity) {
+    events.onScaleChanged();
     return;
   }
   latchedButtons = event.buttons;

@@ -38,7 +38,7 @@ class Win32Window : public NativeWindow {
 
  private:
   struct Pending {
-    enum Kind { kPaint, kPress } kind;
+    enum Kind { kPaint, kPress, kDensity } kind;
     Rect area;
     Point point;
     int buttons;  // the pressed button and the modifiers held, MouseButtons bits

@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "editor/platform/x11/x11_errors.h"
@@ -21,6 +22,10 @@ constexpr int kRightPadding = 14;
 constexpr int kSeparatorHeight = 7;
 constexpr uint32_t kFace = 0xd4d0c8, kShadow = 0x808080, kDark = 0x404040, kHighlight = 0x0a246a,
                    kText = 0x000000, kHighlightText = 0xffffff, kLight = 0xffffff;
+
+// The panel's scale for the menu being shown (menus run one at a time, on the panel's thread).
+double menuScale = 1.0;
+int px(int length) { return static_cast<int>(std::floor(length * menuScale + 0.5)); }
 
 struct Row {
   const MenuEntry* entry;
@@ -52,7 +57,7 @@ Layout arrange(const std::vector<MenuEntry>& entries, XFontStruct* font) {
       columnStart.push_back(static_cast<int>(layout.rows.size()));
       y = 1;
     }
-    const int h = e.kind == MenuEntry::kSeparator ? kSeparatorHeight : textHeight;
+    const int h = e.kind == MenuEntry::kSeparator ? px(kSeparatorHeight) : textHeight;
     layout.rows.push_back({&e, 0, y, 0, h, indent});
     y += h;
     layout.height = std::max(layout.height, y + 1);
@@ -65,7 +70,7 @@ Layout arrange(const std::vector<MenuEntry>& entries, XFontStruct* font) {
     for (int i = columnStart[c]; i < columnStart[c + 1]; ++i) {
       const Row& r = layout.rows[static_cast<size_t>(i)];
       const std::string text = label(*r.entry);
-      w = std::max(w, r.indent * kIndent + kCheckColumn + kRightPadding +
+      w = std::max(w, r.indent * px(kIndent) + px(kCheckColumn) + px(kRightPadding) +
                           XTextWidth(font, text.c_str(), static_cast<int>(text.size())));
     }
     for (int i = columnStart[c]; i < columnStart[c + 1]; ++i) {
@@ -116,7 +121,7 @@ void paint(Display* display, Window menu, GC gc, const X11PixelFormat& format, X
     uint32_t colour = lit ? kHighlightText : kText;
     if (e.kind == MenuEntry::kGreyed) colour = kShadow;
     XSetForeground(display, gc, format.pixel(colour));
-    const int left = r.x + r.indent * kIndent;
+    const int left = r.x + r.indent * px(kIndent);
     if (e.checked) {
       const int cy = r.y + r.height / 2;
       XPoint tick[3] = {{static_cast<short>(left + 5), static_cast<short>(cy)},
@@ -128,10 +133,10 @@ void paint(Display* display, Window menu, GC gc, const X11PixelFormat& format, X
     }
     const std::string text = label(e);
     const int baseline = r.y + 2 + font->ascent;
-    XDrawString(display, menu, gc, left + kCheckColumn, baseline, text.c_str(),
+    XDrawString(display, menu, gc, left + px(kCheckColumn), baseline, text.c_str(),
                 static_cast<int>(text.size()));
     if (e.kind == MenuEntry::kTitle)  // a second pass one pixel over reads as bold
-      XDrawString(display, menu, gc, left + kCheckColumn + 1, baseline, text.c_str(),
+      XDrawString(display, menu, gc, left + px(kCheckColumn) + 1, baseline, text.c_str(),
                   static_cast<int>(text.size()));
   }
   XFlush(display);
@@ -142,7 +147,13 @@ void pause(long milliseconds) {
   nanosleep(&wait, nullptr);
 }
 
+// At a panel scale above 1 the menu asks for a font of that many times 13 pixels first.
 XFontStruct* loadFont(Display* display) {
+  if (menuScale > 1.0) {
+    const std::string sized = "-*-*-medium-r-normal-*-" + std::to_string(px(13)) +
+                              "-*-*-*-*-*-iso8859-1";
+    if (XFontStruct* font = XLoadQueryFont(display, sized.c_str())) return font;
+  }
   for (const char* name : {"fixed", "6x13", "-*-*-medium-r-normal-*-13-*-*-*-*-*-iso8859-1"})
     if (XFontStruct* font = XLoadQueryFont(display, name)) return font;
   return nullptr;
@@ -152,6 +163,7 @@ XFontStruct* loadFont(Display* display) {
 
 int runX11Menu(const X11MenuTarget& target, const std::vector<MenuEntry>& entries, int x, int y) {
   Display* display = target.display;
+  menuScale = target.scale;
   XFontStruct* font = loadFont(display);
   if (!font) return -1;
   const Layout layout = arrange(entries, font);

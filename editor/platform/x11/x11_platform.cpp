@@ -1,9 +1,13 @@
 #include "editor/platform/x11/x11_platform.h"
 
+#include <X11/Xlib.h>
 #include <time.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "editor/platform/x11/x11_window.h"
 
@@ -28,6 +32,36 @@ void X11Platform::sleep(int milliseconds) {
   timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
   }
+}
+
+namespace {
+
+// The value of Xft.dpi in a resource string ("Xft.dpi:\t192\n..."), or 0.
+double xftDpi(const char* resources) {
+  if (!resources) return 0.0;
+  const char* at = resources;
+  while ((at = std::strstr(at, "Xft.dpi:")) != nullptr) {
+    if (at == resources || at[-1] == '\n') return std::strtod(at + 8, nullptr);
+    at += 8;
+  }
+  return 0.0;
+}
+
+}  // namespace
+
+// Read afresh each time: the panel asks when it opens, and the desktop may have changed it.
+double X11Platform::systemScale(void*) {
+  double dpi = 0.0;
+  if (Display* display = XOpenDisplay(nullptr)) {
+    dpi = xftDpi(XResourceManagerString(display));
+    XCloseDisplay(display);
+  }
+  if (dpi > 0.0 && std::isfinite(dpi)) return dpi / 96.0;
+  if (const char* gdk = std::getenv("GDK_SCALE")) {
+    const double factor = std::strtod(gdk, nullptr);
+    if (factor > 0.0 && std::isfinite(factor)) return factor;
+  }
+  return 0.0;
 }
 
 Platform& defaultPlatform() {

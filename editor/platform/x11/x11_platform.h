@@ -12,6 +12,8 @@ class X11Platform : public Platform {
   std::unique_ptr<NativeWindow> createWindow(void* parent, int width, int height) override;
   uint32_t tickCount() override;  // CLOCK_MONOTONIC
   void sleep(int milliseconds) override;
+  // Xft.dpi of the display's resources / 96, else GDK_SCALE, else 0.
+  double systemScale(void* parent) override;
 };
 
 }  // namespace vorlak

@@ -224,7 +224,7 @@ int X11Window::popupMenu(const std::vector<MenuEntry>& entries, Point at, bool) 
       return -1;
     }
   }
-  return runX11Menu({display, screen, visual, depth, colormap}, entries, x, y);
+  return runX11Menu({display, screen, visual, depth, colormap, scale}, entries, x, y);
 }
 
 void X11Window::handle(WindowEvents& events, XEvent& event) {

@@ -29,6 +29,7 @@ struct X11MenuTarget {
   Visual* visual;
   int depth;
   Colormap colormap;
+  double scale;
 };
 
 // Shows the popup menu with its top-left at root coordinates (x, y) and runs until an entry is

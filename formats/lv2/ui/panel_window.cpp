@@ -32,6 +32,14 @@ std::unique_ptr<PanelWindow> PanelWindow::create(unsigned long parent, int width
   return self;
 }
 
+void PanelWindow::resize(int width, int height) {
+  if (!display || !window || gone) return;
+  X11ErrorTrap trap(display);
+  XResizeWindow(display, window, static_cast<unsigned>(std::max(width, 1)),
+                static_cast<unsigned>(std::max(height, 1)));
+  XFlush(display);
+}
+
 PanelWindow::~PanelWindow() {
   if (!display) return;
   {

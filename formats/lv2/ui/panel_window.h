@@ -23,6 +23,8 @@ class PanelWindow {
   // The next arrow key pressed over the window as the editor's virtual key (kKeyLeft and so
   // on), or 0 when none is waiting.
   uint8_t nextKey();
+  // The panel's scale changed while open.
+  void resize(int width, int height);
   // False once the window went away with its parent.
   bool alive() const { return !gone; }
 

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
+#include <lv2/urid/urid.h>
+
 #include "editor/editor.h"
 #include "formats/lv2/features.h"
 #include "formats/lv2/ui/panel_window.h"
@@ -13,6 +17,26 @@ namespace vorlak::lv2 {
 namespace {
 
 bool isParameter(int index) { return index >= 0 && index < kNumParameters; }
+
+// ui:scaleFactor among the host's options (a float, or a double), mapped through its URID
+// map; 0 when the host gave none.
+double hostScaleFactor(const LV2_Feature* const* features) {
+  const auto* options =
+      static_cast<const LV2_Options_Option*>(featureData(features, LV2_OPTIONS__options));
+  const auto* map = static_cast<const LV2_URID_Map*>(featureData(features, LV2_URID__map));
+  if (!options || !map || !map->map) return 0.0;
+  const LV2_URID key = map->map(map->handle, "http://lv2plug.in/ns/extensions/ui#scaleFactor");
+  const LV2_URID isFloat = map->map(map->handle, LV2_ATOM__Float);
+  const LV2_URID isDouble = map->map(map->handle, LV2_ATOM__Double);
+  for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+    if (o->key != key || !o->value) continue;
+    if (o->type == isFloat && o->size == sizeof(float))
+      return *static_cast<const float*>(o->value);
+    if (o->type == isDouble && o->size == sizeof(double))
+      return *static_cast<const double*>(o->value);
+  }
+  return 0.0;
+}
 
 }  // namespace
 
@@ -33,13 +57,19 @@ Ui* Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller,
   std::unique_ptr<Ui> ui(new (std::nothrow)
                              Ui(write, controller, touch && touch->touch ? touch : nullptr));
   if (!ui) return nullptr;
-  ui->window = PanelWindow::create(parent, kPanelWidth, kPanelHeight);
-  if (!ui->window) return nullptr;
   ui->panel.reset(new (std::nothrow) Editor(*ui));
+  if (!ui->panel) return nullptr;
+  ui->panel->setHostScale(hostScaleFactor(features));
+  Rect size;
+  ui->panel->getRect(size);
+  ui->window = PanelWindow::create(parent, size.width(), size.height());
+  if (!ui->window) return nullptr;
   const auto windowId = static_cast<uintptr_t>(ui->window->id());
-  if (!ui->panel || !ui->panel->open(reinterpret_cast<void*>(windowId))) return nullptr;
-  if (const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize)))
-    if (resize->ui_resize) resize->ui_resize(resize->handle, kPanelWidth, kPanelHeight);
+  if (!ui->panel->open(reinterpret_cast<void*>(windowId))) return nullptr;
+  ui->panel->getRect(size);
+  ui->resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
+  if (ui->resize && !ui->resize->ui_resize) ui->resize = nullptr;
+  if (ui->resize) ui->resize->ui_resize(ui->resize->handle, size.width(), size.height());
   if (widget) *widget = reinterpret_cast<LV2UI_Widget>(windowId);
   return ui.release();
 }
@@ -52,6 +82,11 @@ void Ui::portEvent(uint32_t port, uint32_t size, uint32_t format, const void* bu
   const int index = static_cast<int>(port);
   values[index] = std::fmin(std::fmax(value, 0.0f), 1.0f);
   panel->setParameter(index, values[index]);
+}
+
+void Ui::requestResize(int width, int height) {
+  if (window) window->resize(width, height);
+  if (resize) resize->ui_resize(resize->handle, width, height);
 }
 
 int Ui::idle() {

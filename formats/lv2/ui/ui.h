@@ -41,6 +41,8 @@ class Ui final : public EditorLink {
   void setProgram(int program) override;
   void updateDisplay() override {}
   void hostIdle() override {}
+  // The panel rescaled while open: the window follows, and the host is asked to.
+  void requestResize(int width, int height) override;
 
  private:
   Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch);
@@ -48,6 +50,7 @@ class Ui final : public EditorLink {
   LV2UI_Write_Function write;
   LV2UI_Controller controller;
   const LV2UI_Touch* touch;
+  const LV2UI_Resize* resize = nullptr;
   float values[kNumParameters];
   int program = 0;
   std::unique_ptr<PanelWindow> window;
