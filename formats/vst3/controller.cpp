@@ -255,6 +255,10 @@ float Plugin::getParameter(int index) {
 
 int Plugin::getProgram() { return static_cast<int>(std::lround(shown[kProgramId] * kProgramSteps)); }
 
+void Plugin::requestResize(int width, int height) {
+  if (view) view->requestResize(width, height);
+}
+
 // The panel steps programs as the host would: one edit of the program parameter.
 void Plugin::setProgram(int program) {
   if (!isProgramIndex(program)) return;

@@ -138,6 +138,7 @@ class Plugin final : public ComponentSide,
   void setProgram(int program) override;
   void updateDisplay() override {}
   void hostIdle() override {}
+  void requestResize(int width, int height) override;
 
   // ---- RenderListener
   void programChange(int program) override;

@@ -93,7 +93,6 @@ Result View::isPlatformTypeSupported(const char* type) {
 Result View::attached(void* parent, const char* type) {
   if (!editor || !parent || isPlatformTypeSupported(type) != kResultOk) return kResultFalse;
   if (open) removed();
-  applyHostScale(hostScale);
   open = editor->open(parent);
   if (!open) return kResultFalse;
   startTimer();
@@ -145,14 +144,21 @@ Result View::setFrame(PlugFrame* newFrame) {
 }
 
 Result View::setContentScaleFactor(float factor) {
-  hostScale = factor;
   applyHostScale(factor);
   return kResultOk;
 }
 
-// The panel draws at scale 1 until the scalable panel arrives; the host's factor is kept
-// so that it takes effect then, here and nowhere else.
-void View::applyHostScale(float) {}
+// Before the panel opens the factor decides its opening scale; while open the panel rescales
+// and asks for its new size through requestResize.
+void View::applyHostScale(float factor) {
+  if (editor) editor->setHostScale(factor);
+}
+
+void View::requestResize(int width, int height) {
+  if (!frame || width <= 0 || height <= 0) return;
+  ViewRect size{0, 0, width, height};
+  frame->resizeView(this, &size);
+}
 
 void View::onTimer() {
   if (editor && open) editor->idle();

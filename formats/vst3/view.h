@@ -1,6 +1,7 @@
 // The panel as the host's view: opened into the host's X11 window on Linux (the host's run
 // loop calls its idle on a timer) or HWND on Windows (a thread timer of its own), sized as
-// the panel says, scaled as the host asks.
+// the panel says at the scale the host asks for (content scaling), resized through the host's
+// frame when that scale changes while open.
 #pragma once
 
 #include <atomic>
@@ -44,6 +45,8 @@ class View final : public PlugView, public ContentScaleSupport, public TimerHand
 
   // A parameter or program changed: the panel shows it at its next idle.
   void postUpdate();
+  // The panel's new size in device pixels, asked of the host's frame.
+  void requestResize(int width, int height);
   // The plug-in goes before the view: the panel, which reaches it, closes now.
   void ownerGone();
 
@@ -63,7 +66,6 @@ class View final : public PlugView, public ContentScaleSupport, public TimerHand
   RunLoop* runLoop = nullptr;
   uintptr_t win32Timer = 0;
   bool open = false;
-  float hostScale = 0.0f;
 };
 
 }  // namespace vorlak::vst3

@@ -258,6 +258,29 @@ TEST(Vst3Plugin, ListsParametersTextsAndProgramsAsTheVst2ModuleDoes) {
     EXPECT_EQ(instance->output.last(i), vst2->parameter(i)) << i;
   }
   for (const std::string& call : instance->handler.calls) EXPECT_NE(call[0], 'r') << call;
+
+  // The panel as the host's view: the native window type only, and the size at the host's
+  // content scale.
+  PlugView* view = controller.createView("editor");
+  ASSERT_NE(view, nullptr);
+#if defined(_WIN32)
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformHwnd), kResultOk);
+  EXPECT_NE(view->isPlatformTypeSupported(kPlatformX11), kResultOk);
+#else
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformX11), kResultOk);
+  EXPECT_NE(view->isPlatformTypeSupported(kPlatformHwnd), kResultOk);
+#endif
+  ViewRect size{};
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.right - size.left, 396);
+  EXPECT_EQ(size.bottom - size.top, 530);
+  ASSERT_EQ(view->queryInterface(ContentScaleSupport::iid.bytes, &object), kResultOk);
+  static_cast<ContentScaleSupport*>(object)->setContentScaleFactor(2.0f);
+  static_cast<ContentScaleSupport*>(object)->release();
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.right - size.left, 792);
+  EXPECT_EQ(size.bottom - size.top, 1060);
+  view->release();
 }
 
 // A few notes rendered in blocks of 64, for comparing two instances' sound.
