@@ -11,6 +11,17 @@
 
 namespace vorlak::vst3host {
 
+#if defined(_WIN32)
+namespace {
+// A function of the module; through the generic function type, which converts to any other
+// without the compiler's warning.
+template <class Function>
+Function symbol(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+}  // namespace
+#endif
+
 Result MemoryStream::read(void* buffer, int32_t count, int32_t* bytesRead) {
   if (!buffer || count < 0) return kInvalidArgument;
   const size_t moved = std::min({static_cast<size_t>(count), static_cast<size_t>(chunk),
@@ -136,8 +147,9 @@ std::shared_ptr<Module> Module::load(const std::string& path, std::string* error
     *error = "cannot load " + path;
     return nullptr;
   }
-  auto init = reinterpret_cast<bool (*)()>(GetProcAddress(handle, "InitDll"));
-  auto get = reinterpret_cast<GetFactory>(GetProcAddress(handle, "GetPluginFactory"));
+  auto init = symbol<bool (*)()>(handle, "InitDll");
+  const bool entered = init && init();
+  auto get = symbol<GetFactory>(handle, "GetPluginFactory");
 #else
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   module->handle = handle;
@@ -146,10 +158,10 @@ std::shared_ptr<Module> Module::load(const std::string& path, std::string* error
     return nullptr;
   }
   auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
-  auto init = [&] { return entry && entry(handle); };
+  const bool entered = entry && entry(handle);
   auto get = reinterpret_cast<GetFactory>(dlsym(handle, "GetPluginFactory"));
 #endif
-  if (!init() || !get || !(module->factory_ = get())) {
+  if (!entered || !get || !(module->factory_ = get())) {
     *error = "no module entry or factory in " + path;
     return nullptr;
   }
@@ -161,7 +173,7 @@ Module::~Module() {
   if (factory_) factory_->release();
 #if defined(_WIN32)
   HMODULE module = static_cast<HMODULE>(handle);
-  if (auto exit = reinterpret_cast<bool (*)()>(GetProcAddress(module, "ExitDll"))) exit();
+  if (auto exit = symbol<bool (*)()>(module, "ExitDll")) exit();
   FreeLibrary(module);
 #else
   if (auto exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"))) exit();

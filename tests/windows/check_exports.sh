@@ -1,10 +1,12 @@
 #!/bin/sh
-# The Windows module is a 64-bit DLL whose export table names its two entry points and nothing
+# The Windows module is a 64-bit DLL whose export table names its entry points and nothing
 # else, with no symbol table left in it, and which imports only from the system's own
-# libraries: no C++, GCC or thread runtime is expected of the host's machine.
+# libraries: no C++, GCC or thread runtime is expected of the host's machine. The entry points
+# are the VST 2 module's unless named, sorted and space-separated, as the third argument.
 set -eu
 module="$1"
 objdump="${2:-x86_64-w64-mingw32-objdump}"
+expected="${3:-VSTPluginMain main}"
 
 headers=$("$objdump" -p "$module")
 if ! echo "$headers" | grep -q "file format pei-x86-64"; then
@@ -18,7 +20,7 @@ fi
 
 exports=$(echo "$headers" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
   sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
-if [ "$exports" != "VSTPluginMain main " ]; then
+if [ "$exports" != "$expected " ]; then
   echo "FAIL: exported names are: $exports"
   exit 1
 fi
