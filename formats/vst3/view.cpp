@@ -72,6 +72,8 @@ Result View::queryInterface(const char* iid, void** object) {
     found = static_cast<ContentScaleSupport*>(this);
   else if (sameUid(iid, TimerHandler::iid))
     found = static_cast<TimerHandler*>(this);
+  else if (sameUid(iid, EventHandler::iid))
+    found = static_cast<EventHandler*>(this);
   *object = found;
   if (!found) return kNoInterface;
   addRef();
@@ -191,7 +193,10 @@ void View::startTimer() {
   if (runLoop->registerTimer(this, kIdleMilliseconds) != kResultOk) {
     runLoop->release();
     runLoop = nullptr;
+    return;
   }
+  const int fd = editor ? editor->eventDescriptor() : -1;
+  watchingEvents = fd >= 0 && runLoop->registerEventHandler(this, fd) == kResultOk;
 #endif
 }
 
@@ -204,6 +209,8 @@ void View::stopTimer() {
   win32Timer = 0;
 #else
   if (!runLoop) return;
+  if (watchingEvents) runLoop->unregisterEventHandler(this);
+  watchingEvents = false;
   runLoop->unregisterTimer(this);
   runLoop->release();
   runLoop = nullptr;

@@ -1,5 +1,5 @@
 // The panel as the host's view: opened into the host's X11 window on Linux (the host's run
-// loop calls its idle on a timer) or HWND on Windows (a thread timer of its own), sized as
+// loop calls its idle on a timer and when its X connection has events) or HWND on Windows (a thread timer of its own), sized as
 // the panel says at the scale the host asks for (content scaling), resized through the host's
 // frame when that scale changes while open.
 #pragma once
@@ -17,7 +17,10 @@ namespace vorlak::vst3 {
 
 class Plugin;
 
-class View final : public PlugView, public ContentScaleSupport, public TimerHandler {
+class View final : public PlugView,
+                   public ContentScaleSupport,
+                   public TimerHandler,
+                   public EventHandler {
  public:
   // Null when memory runs out.
   static View* create(Plugin& owner, EditorLink& link);
@@ -42,6 +45,8 @@ class View final : public PlugView, public ContentScaleSupport, public TimerHand
   Result VST3_CALL setContentScaleFactor(float factor) override;
 
   void VST3_CALL onTimer() override;
+  // The panel's X connection has events waiting.
+  void VST3_CALL onFdIsSet(int) override { onTimer(); }
 
   // A parameter or program changed: the panel shows it at its next idle.
   void postUpdate();
@@ -64,6 +69,7 @@ class View final : public PlugView, public ContentScaleSupport, public TimerHand
   HostEditor* editor;
   PlugFrame* frame = nullptr;
   RunLoop* runLoop = nullptr;
+  bool watchingEvents = false;
   uintptr_t win32Timer = 0;
   bool open = false;
 };

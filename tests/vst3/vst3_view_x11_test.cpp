@@ -1,7 +1,10 @@
 // The view in a real X server (under xvfb-run), as a Linux VST 3 host embeds it: attached to
-// the host's window, idled only by the timer it registers with the host's run loop, a knob
+// the host's window, idled only by the timer and the X connection it registers with the host's
+// run loop, a knob
 // drag reaching the host inside begin, perform and end edit, and attached and removed again
 // with no window, timer or connection left behind.
+#include <poll.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -20,8 +23,16 @@ using namespace vorlak::x11test;
 // fires them as the host's loop would.
 class HostRunLoop final : public HostObject<RunLoop> {
  public:
-  Result VST3_CALL registerEventHandler(EventHandler*, int) override { return kResultOk; }
-  Result VST3_CALL unregisterEventHandler(EventHandler*) override { return kResultOk; }
+  Result VST3_CALL registerEventHandler(EventHandler* handler, int fd) override {
+    handlers.push_back({handler, fd});
+    return kResultOk;
+  }
+  Result VST3_CALL unregisterEventHandler(EventHandler* handler) override {
+    handlers.erase(std::remove_if(handlers.begin(), handlers.end(),
+                                  [&](auto& entry) { return entry.first == handler; }),
+                   handlers.end());
+    return kResultOk;
+  }
   Result VST3_CALL registerTimer(TimerHandler* handler, uint64_t) override {
     timers.push_back(handler);
     return kResultOk;
@@ -30,11 +41,17 @@ class HostRunLoop final : public HostObject<RunLoop> {
     timers.erase(std::remove(timers.begin(), timers.end(), handler), timers.end());
     return kResultOk;
   }
+  // The timers, and the event handlers whose descriptor is readable.
   void fire() {
     for (TimerHandler* timer : std::vector<TimerHandler*>(timers)) timer->onTimer();
+    for (auto [handler, fd] : std::vector<std::pair<EventHandler*, int>>(handlers)) {
+      pollfd ready{fd, POLLIN, 0};
+      if (poll(&ready, 1, 0) == 1) handler->onFdIsSet(fd);
+    }
   }
 
   std::vector<TimerHandler*> timers;
+  std::vector<std::pair<EventHandler*, int>> handlers;
 };
 
 class HostFrame final : public PlugFrame {
@@ -89,6 +106,8 @@ TEST_F(Vst3ViewX11, EmbedsIdlesOnTheHostsTimerAndEditsInsideBrackets) {
   ASSERT_EQ(view->setFrame(&frame), kResultOk);
   ASSERT_EQ(view->attached(handle(parent), kPlatformX11), kResultOk);
   ASSERT_EQ(frame.runLoop.timers.size(), 1u);
+  ASSERT_EQ(frame.runLoop.handlers.size(), 1u);
+  EXPECT_GE(frame.runLoop.handlers[0].second, 0);
   ASSERT_EQ(children(host, parent).size(), 1u);
 
   const double before = instance->controller->getParamNormalized(3);
@@ -106,6 +125,7 @@ TEST_F(Vst3ViewX11, EmbedsIdlesOnTheHostsTimerAndEditsInsideBrackets) {
 
   ASSERT_EQ(view->removed(), kResultOk);
   EXPECT_TRUE(frame.runLoop.timers.empty());
+  EXPECT_TRUE(frame.runLoop.handlers.empty());
   XSync(host, False);
   EXPECT_TRUE(children(host, parent).empty());
 
