@@ -6,9 +6,10 @@
 //
 // Two platform differences decide the binary contract: Windows uses COM's result codes and
 // stores the first eight bytes of an identifier as COM does (little-endian groups), every other
-// platform its own small codes and the identifier's bytes as written. The records of the
-// audio, parameter, unit and event interfaces are packed to 4 bytes on every platform; the
-// factory's records and the view rectangle keep their natural alignment.
+// platform its own small codes and the identifier's bytes as written. On both 64-bit platforms
+// the records keep their natural alignment, save the two note-expression events, packed to 4
+// bytes, which only size the event record's union here. The size checks below are the
+// interface's own figures for 64-bit builds.
 #pragma once
 
 #include <cstddef>
@@ -162,8 +163,6 @@ struct PluginFactory3 : PluginFactory2 {
   virtual Result VST3_CALL setHostContext(Unknown* context) = 0;
 };
 
-#pragma pack(push, 4)
-
 // ---- The component and its processing ----------------------------------------------------
 
 constexpr int32_t kMediaAudio = 0;
@@ -273,7 +272,13 @@ struct Event {
     NoteOnEvent noteOn;
     NoteOffEvent noteOff;
     PolyPressureEvent polyPressure;
-    char largestMember[20];  // the note expression text event, the largest of the others
+    // The members we never read, by size and alignment: the system-exclusive data event (a
+    // pointer after two integers) and the note-expression text event (20 bytes, packed).
+    struct {
+      uint32_t size, type;
+      const uint8_t* bytes;
+    } data;
+    char noteExpressionText[20];
   };
 };
 
@@ -323,10 +328,12 @@ struct ProcessData {
   ProcessContext* processContext;
 };
 
-static_assert(sizeof(BusInfo) == 276 && sizeof(ProcessSetup) == 20);
-static_assert(sizeof(AudioBusBuffers) == 20 && sizeof(Event) == 40);
-static_assert(sizeof(ProcessContext) == 104 && sizeof(ProcessData) == 76);
-static_assert(offsetof(ProcessContext, tempo) == 68 && offsetof(Event, noteOn) == 20);
+static_assert(sizeof(void*) == 8, "the sizes below are those of 64-bit builds");
+static_assert(sizeof(BusInfo) == 276 && sizeof(ProcessSetup) == 24);
+static_assert(sizeof(AudioBusBuffers) == 24 && sizeof(Event) == 48);
+static_assert(sizeof(ProcessContext) == 112 && sizeof(ProcessData) == 80);
+static_assert(offsetof(ProcessContext, tempo) == 72 && offsetof(Event, noteOn) == 24);
+static_assert(offsetof(ProcessData, inputs) == 24 && offsetof(AudioBusBuffers, channels32) == 16);
 
 struct AudioProcessor : Unknown {
   static constexpr Uid iid = makeUid(0x42043F99, 0xB7DA453C, 0xA569E79D, 0x9AAEC33D);
@@ -439,8 +446,6 @@ struct UnitInfoSource : Unknown {
   virtual Result VST3_CALL setUnitProgramData(int32_t listOrUnit, int32_t program,
                                               Stream* data) = 0;
 };
-
-#pragma pack(pop)
 
 // ---- The view ----------------------------------------------------------------------------
 
