@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/vst3/mapped_messages.h"
 #include "formats/vst3/text.h"
 #include "formats/vst3/view.h"
 #include "instrument/adapter.h"
@@ -78,25 +79,6 @@ bool eventMessage(const Event& event, int offset, MidiMessage& message) {
   }
 }
 
-// The messages of the mapped parameters of one block, in order of offset (stable, so two
-// points of one offset keep the host's order). Beyond the capacity the rest are dropped: a
-// host that sends more than this in one block sends nothing a player could hear apart.
-struct MappedMessages {
-  static constexpr int kCapacity = 256;
-  MidiMessage messages[kCapacity];
-  int count = 0;
-
-  void insert(const MidiMessage& message) {
-    if (count == kCapacity) return;
-    int at = count++;
-    while (at > 0 && messages[at - 1].frame > message.frame) {
-      messages[at] = messages[at - 1];
-      --at;
-    }
-    messages[at] = message;
-  }
-};
-
 }  // namespace
 
 Plugin::Plugin() { showCore(); }
@@ -108,9 +90,8 @@ Plugin::~Plugin() {
 Result Plugin::queryInterface(const char* iid, void** object) {
   if (!object) return kInvalidArgument;
   void* found = nullptr;
-  if (!iid) {
-  } else if (sameUid(iid, Unknown::iid) || sameUid(iid, PluginBase::iid) ||
-             sameUid(iid, Component::iid)) {
+  if (sameUid(iid, Unknown::iid) || sameUid(iid, PluginBase::iid) ||
+      sameUid(iid, Component::iid)) {
     found = static_cast<Component*>(this);
   } else if (sameUid(iid, AudioProcessor::iid)) {
     found = static_cast<AudioProcessor*>(this);
@@ -256,7 +237,9 @@ Result Plugin::process(ProcessData& data) {
       if (channel) std::memset(channel, 0, sizeof(float) * static_cast<size_t>(frames));
     return kResultOk;
   }
-  queueBlockInput(data, frames);
+  MappedMessages mapped;
+  queueParameterPoints(data, frames, mapped);
+  queueEvents(data, frames, mapped);
   const ProcessContext* context = data.processContext;
   const bool hasTempo = context && (context->state & kTempoValid);
   const Transport transport{hasTempo ? context->tempo : 120.0, hasTempo};
@@ -265,34 +248,37 @@ Result Plugin::process(ProcessData& data) {
 }
 
 // The 28 parameters are queued at their points; a program change selects the program at its
-// point and reports its values back; the mapped parameters become MIDI, merged with the
-// block's notes in order of offset (a controller before a note of the same offset).
-void Plugin::queueBlockInput(ProcessData& data, int frames) {
-  MappedMessages mapped;
-  if (ParameterChanges* changes = data.inputParameterChanges) {
-    const int32_t queues = changes->getParameterCount();
-    for (int32_t q = 0; q < queues; ++q) {
-      ParamValueQueue* queue = changes->getParameterData(q);
-      if (!queue) continue;
-      const ParamId id = queue->getParameterId();
-      const int32_t points = queue->getPointCount();
-      for (int32_t p = 0; p < points; ++p) {
-        int32_t offset = 0;
-        ParamValue value = 0.0;
-        if (queue->getPoint(p, offset, value) != kResultOk || !std::isfinite(value)) continue;
-        offset = std::clamp(offset, 0, std::max(frames - 1, 0));
-        MidiMessage message;
-        if (isParameterIndex(static_cast<int>(std::min<ParamId>(id, 0x7fffffff)))) {
-          core.queueParameter(offset, static_cast<int>(id), static_cast<float>(value));
-        } else if (id == kProgramId) {
-          reportProgram(data, offset, midiSteps(value, kProgramSteps));
-        } else if (mappedMessage(id, offset, value, message)) {
-          mapped.insert(message);
-        }
+// point and reports its values back; the mapped parameters become MIDI, kept in order of
+// offset for the notes to be merged in.
+void Plugin::queueParameterPoints(ProcessData& data, int frames, MappedMessages& mapped) {
+  ParameterChanges* changes = data.inputParameterChanges;
+  if (!changes) return;
+  const int32_t queues = changes->getParameterCount();
+  for (int32_t q = 0; q < queues; ++q) {
+    ParamValueQueue* queue = changes->getParameterData(q);
+    if (!queue) continue;
+    const ParamId id = queue->getParameterId();
+    const int32_t points = queue->getPointCount();
+    for (int32_t p = 0; p < points; ++p) {
+      int32_t offset = 0;
+      ParamValue value = 0.0;
+      if (queue->getPoint(p, offset, value) != kResultOk || !std::isfinite(value)) continue;
+      offset = std::clamp(offset, 0, std::max(frames - 1, 0));
+      MidiMessage message;
+      if (id < static_cast<ParamId>(kNumParameters)) {
+        core.queueParameter(offset, static_cast<int>(id), static_cast<float>(value));
+      } else if (id == kProgramId) {
+        reportProgram(data, offset, midiSteps(value, kProgramSteps));
+      } else if (mappedMessage(id, offset, value, message)) {
+        mapped.insert(message);
       }
     }
   }
+}
 
+// The block's notes and the mapped controllers go to the core in order of offset, a
+// controller before a note of the same offset.
+void Plugin::queueEvents(ProcessData& data, int frames, const MappedMessages& mapped) {
   MidiBatch batch(core);
   int next = 0;
   if (EventList* events = data.inputEvents) {

@@ -25,6 +25,7 @@ class HostEditor;
 namespace vorlak::vst3 {
 
 class View;
+struct MappedMessages;
 
 // The component and the controller both name setState and getState with the same types, so
 // one override would answer both; each side forwards to a name of its own instead.
@@ -144,7 +145,8 @@ class Plugin final : public ComponentSide,
   void programChange(int program) override;
   void activityChanged(bool) override {}
 
-  void queueBlockInput(ProcessData& data, int frames);
+  void queueParameterPoints(ProcessData& data, int frames, MappedMessages& mapped);
+  void queueEvents(ProcessData& data, int frames, const MappedMessages& mapped);
   void reportProgram(ProcessData& data, int offset, int program);
   // The controller's values taken again from the core (after a state was loaded).
   void showCore();
