@@ -171,6 +171,36 @@ TEST(Vst3Plugin, PlaysBitForBitWhatTheVst2ModulePlays) {
   }
 }
 
+// One 4096-frame block of a sounding chord in which Drive is turned to 1 at offset 2000, or
+// not at all.
+std::vector<float> driveTurnedAt(Module& module, int offset) {
+  std::string error;
+  auto instance = Instance::create(std::shared_ptr<Module>(&module, [](Module*) {}), &error);
+  if (!instance) return {};
+  instance->start(kRate, 4096);
+  instance->note(0, true, 40, 0.9f);
+  instance->note(0, true, 47, 0.9f);
+  instance->process(4096);
+  if (offset >= 0) instance->point(13, offset, 1.0);  // Drive
+  instance->process(4096);
+  return instance->left;
+}
+
+// A point inside a block takes effect at the core's first 5 ms tick at or after its offset:
+// never before it, and within one tick (221 frames at 44.1 kHz) of it.
+TEST(Vst3Plugin, APointInsideABlockTakesEffectAtTheFirstTickAtOrAfterIt) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  const std::vector<float> plain = driveTurnedAt(*module, -1);
+  const std::vector<float> turned = driveTurnedAt(*module, 2000);
+  ASSERT_EQ(plain.size(), 4096u);
+  ASSERT_EQ(turned.size(), 4096u);
+  size_t first = 0;
+  while (first < plain.size() && plain[first] == turned[first]) ++first;
+  EXPECT_GE(first, 2000u);
+  EXPECT_LT(first, 2000u + 221u);
+}
+
 std::string ascii(const Char16* text) {
   std::string out;
   for (; *text; ++text) out += static_cast<char>(*text);
