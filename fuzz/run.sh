@@ -7,14 +7,14 @@
 #   fuzz/run.sh BUILD runs TARGET COUNT       one target until it has made COUNT executions,
 #                                             with the same folders as long
 #   fuzz/run.sh BUILD merge TARGET            minimises the work corpus into fuzz/corpus/TARGET
-# TARGET is dispatcher, events or panel. The repository's corpus is only read, except by merge.
+# TARGET is dispatcher, events, panel or state. The repository's corpus is only read, except by merge.
 # Each run prints the executions it made; a finding (crash, sanitizer report, failed check,
 # timeout) stops the run with a non-zero status and leaves the input in the findings folder.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"
 mode="$2"
-targets=(dispatcher events panel)
+targets=(dispatcher events panel state)
 
 run_target() {  # target seconds [more libFuzzer options]
   local target="$1" seconds="$2"

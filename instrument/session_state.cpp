@@ -13,16 +13,6 @@ constexpr size_t kProgramsOffset = 12;
 constexpr size_t kChecksumOffset = kProgramsOffset + sizeof(Program) * kNumPrograms;
 static_assert(kChecksumOffset + 4 == kSessionStateSize);
 
-// Bit by bit: the state is a few kilobytes, read and written off the audio thread.
-uint32_t crc32(const uint8_t* data, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 void putWord(uint8_t* at, uint32_t word) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(word >> (8 * i));
 }
@@ -47,6 +37,16 @@ float floatOf(uint32_t bits) {
 
 }  // namespace
 
+// Bit by bit: the state is a few kilobytes, read and written off the audio thread.
+uint32_t sessionStateChecksum(const uint8_t* data, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
 void saveSessionState(const InstrumentCore& core, uint8_t* out) {
   std::memset(out, 0, kSessionStateSize);
   std::memcpy(out, kMagic, sizeof kMagic);
@@ -62,13 +62,13 @@ void saveSessionState(const InstrumentCore& core, uint8_t* out) {
       putWord(at + kProgramNameSize + 4 * i, bitsOf(value));
     }
   }
-  putWord(out + kChecksumOffset, crc32(out, kChecksumOffset));
+  putWord(out + kChecksumOffset, sessionStateChecksum(out, kChecksumOffset));
 }
 
 bool loadSessionState(InstrumentCore& core, const uint8_t* data, size_t size) {
   if (!data || size != kSessionStateSize || std::memcmp(data, kMagic, sizeof kMagic) != 0 ||
       getWord(data + 4) != kSessionStateVersion ||
-      getWord(data + kChecksumOffset) != crc32(data, kChecksumOffset))
+      getWord(data + kChecksumOffset) != sessionStateChecksum(data, kChecksumOffset))
     return false;
   const uint32_t current = getWord(data + 8);
   if (current >= kNumPrograms) return false;

@@ -26,6 +26,9 @@ constexpr size_t kSessionStateSize = 8720;
 // programs stand in for it.
 void saveSessionState(const InstrumentCore& core, uint8_t* out);
 
+// The checksum the state ends with, over its first size bytes.
+uint32_t sessionStateChecksum(const uint8_t* data, size_t size);
+
 // Takes a saved state: on success every program and the current one as saved, the current
 // program's values applied. A blob of another size, magic or version, one whose checksum
 // fails, whose program is out of range, a name without its terminator or a value that is not

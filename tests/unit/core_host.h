@@ -39,10 +39,7 @@ class CoreHost final : private RenderListener {
   Transport transport{120.0, false};
 
  private:
-  void programChange(int program) override {
-    if (!core->selectProgram(program)) return;
-    for (int i = 0; i < kNumParameters; ++i) core->setParameter(i, core->programValue(program, i));
-  }
+  void programChange(int program) override { core->switchProgram(program); }
   void activityChanged(bool) override {}
 
   std::unique_ptr<InstrumentCore> core = std::make_unique<InstrumentCore>();
