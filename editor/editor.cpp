@@ -61,6 +61,8 @@ Editor::~Editor() {
 bool Editor::open(void* parent) {
   close();
   releaseBitmaps();
+  // What the host was told before opening: the parent's own screen may say otherwise.
+  const double promised = closedScale;
   const double scale = openingScale(parent);
   for (int i = 0; i < kBitmapCount; ++i) {
     Pixmap* picture = Pixmap::create(kFirstBitmap + i, scale);
@@ -81,6 +83,11 @@ bool Editor::open(void* parent) {
   frame->setMouseRect(panel);
   build();
   opened = true;
+  if (promised != 0.0 && promised != scale) {
+    Rect size;
+    getRect(size);
+    link.requestResize(size.width(), size.height());
+  }
   return true;
 }
 

@@ -8,6 +8,11 @@ header; all but 131 are 8 bits per pixel with a 256-entry palette. Magenta (255,
 the transparent colour: it appears only where a picture is drawn transparent (handles,
 slider handle, overlay) and never as an opaque pixel.
 
+Every picture is drawn three times: at 1x (bitmap-<id>.bmp) and natively at 2x and 3x
+(bitmap-<id>@2x.bmp, @3x) for high-density screens. All coordinates below are panel pixels;
+the painting helpers measure shapes, texts and textures in device pixels at the factor S, so
+the larger sets are drawn, not enlarged. Edges keep a one-device-pixel ramp at every factor.
+
 Needs Pillow and the DejaVu fonts (Debian: python3-pil, fonts-dejavu-core). Deterministic:
 textures come from fixed seeds and the palettes from a median cut without dithering, so the
 same Pillow and fonts give the same bytes on every run.
@@ -39,9 +44,56 @@ LCD_FG = (255, 182, 74)
 SOCKET = (12, 11, 10)      # ring around every lamp, shared by the panel and the lamp bitmaps
 RECESS = (8, 8, 8)         # frame behind the step buttons and switches, shared likewise
 
+# Device pixels per panel pixel of the pictures being drawn: 1, 2 or 3 (set by main).
+S = 1
+
+
+def new_image(size, colour=(0, 0, 0), mode="RGB"):
+    """A picture covering size panel pixels, at the current factor."""
+    return Image.new(mode, (size[0] * S, size[1] * S), colour)
+
+
+def at(v, origin=0):
+    """Index into a device-pixel texture whose top-left is panel pixel origin."""
+    return int(v * S) - origin * S
+
+
+class Draw:
+    """Axis-aligned one-pixel lines and filled rectangles in panel pixels, corners included,
+    as ImageDraw draws them at 1x: at larger factors each panel pixel is S x S."""
+
+    def __init__(self, img):
+        self.draw = ImageDraw.Draw(img)
+
+    def rectangle(self, box, fill):
+        if S == 1:
+            self.draw.rectangle(box, fill=fill)
+            return
+        x0, y0, x1, y1 = (int(round(v)) for v in box)
+        self.draw.rectangle((min(x0, x1) * S, min(y0, y1) * S, (max(x0, x1) + 1) * S - 1,
+                             (max(y0, y1) + 1) * S - 1), fill=fill)
+
+    def line(self, box, fill):
+        if S == 1:
+            self.draw.line(box, fill=fill)
+            return
+        self.rectangle(box, fill)
+
+
+def block(px, x, y, colour):
+    """One panel pixel of pixel art: S x S device pixels."""
+    for dy in range(S):
+        for dx in range(S):
+            px[x * S + dx, y * S + dy] = colour
+
+
 # Colours that must keep their exact value through the palette reduction, because pictures
 # drawn over the panel have to meet it without a seam.
 EXACT = (LCD_BG, SOCKET, RECESS)
+# The strings, which the overlay picture redraws over the panel beyond the slider's reach. At
+# 1x the panel's palette happens to keep them; the larger sets hold them exact on purpose.
+STRING_COLOURS = ((190, 181, 164), (224, 215, 196), (104, 97, 86), (126, 118, 104),
+                  (236, 236, 240), (214, 214, 220))
 
 # 5 x 7 glyphs (8 rows with the descender row), '#' lit. Rows left out are blank.
 PIXEL_FONT = {
@@ -168,7 +220,7 @@ def draw_pixel_text(img, x, y, text, colour):
             continue
         left = min(p[0] for p in pixels)
         for gx, gy in pixels:
-            px[x + gx - left, y + gy] = colour
+            block(px, x + gx - left, y + gy, colour)
         x += max(p[0] for p in pixels) - left + 2
 
 
@@ -183,7 +235,7 @@ def quantise(img):
     """
     pixels = list(img.getdata())
     opaque = [p for p in pixels if p != MAGENTA]
-    exact = sorted(set(opaque) & set(EXACT))
+    exact = sorted(set(opaque) & set(EXACT + (STRING_COLOURS if S > 1 else ())))
     rest = [p for p in opaque if p not in exact]
     budget = 255 - len(exact)
     distinct = sorted(set(rest))
@@ -248,18 +300,19 @@ def scale(c, f):
 
 
 def paint(img, box, coverage, colour):
-    """Blends colour (a tuple or a function of x, y) by coverage(x, y) over box."""
+    """Blends colour (a tuple or a function of x, y) by coverage(x, y) over box. Both are
+    asked at the centre of each device pixel, in panel coordinates."""
     px = img.load()
     w, h = img.size
-    x0, y0, x1, y1 = (max(0, int(math.floor(box[0]))), max(0, int(math.floor(box[1]))),
-                      min(w, int(math.ceil(box[2]))), min(h, int(math.ceil(box[3]))))
+    x0, y0, x1, y1 = (max(0, int(math.floor(box[0] * S))), max(0, int(math.floor(box[1] * S))),
+                      min(w, int(math.ceil(box[2] * S))), min(h, int(math.ceil(box[3] * S))))
     solid = not callable(colour)
     for y in range(y0, y1):
         for x in range(x0, x1):
-            c = coverage(x + 0.5, y + 0.5)
+            c = coverage((x + 0.5) / S, (y + 0.5) / S)
             if c <= 0.0:
                 continue
-            col = colour if solid else colour(x + 0.5, y + 0.5)
+            col = colour if solid else colour((x + 0.5) / S, (y + 0.5) / S)
             under = px[x, y]
             if under == MAGENTA:
                 # never blend with the transparent colour: an edge is in or out
@@ -269,13 +322,15 @@ def paint(img, box, coverage, colour):
                 px[x, y] = col if c >= 1.0 else mix(under, col, c)
 
 
+# The coverage functions ramp across one device pixel: (distance inside + half a device pixel)
+# in device pixels.
 def disc(cx, cy, r):
-    return lambda x, y: clamp01(r + 0.5 - math.hypot(x - cx, y - cy))
+    return lambda x, y: clamp01((r + 0.5 / S - math.hypot(x - cx, y - cy)) * S)
 
 
 def ring(cx, cy, r_out, r_in):
-    return lambda x, y: clamp01(min(r_out + 0.5 - math.hypot(x - cx, y - cy),
-                                    math.hypot(x - cx, y - cy) - r_in + 0.5))
+    return lambda x, y: clamp01(min((r_out + 0.5 / S - math.hypot(x - cx, y - cy)) * S,
+                                    (math.hypot(x - cx, y - cy) - r_in + 0.5 / S) * S))
 
 
 def segment(x0, y0, x1, y1, width):
@@ -284,7 +339,7 @@ def segment(x0, y0, x1, y1, width):
 
     def cov(x, y):
         t = max(0.0, min(1.0, ((x - x0) * dx + (y - y0) * dy) / length2))
-        return clamp01(width / 2 + 0.5 - math.hypot(x - x0 - t * dx, y - y0 - t * dy))
+        return clamp01((width / 2 + 0.5 / S - math.hypot(x - x0 - t * dx, y - y0 - t * dy)) * S)
     return cov
 
 
@@ -296,7 +351,7 @@ def round_rect(left, top, right, bottom, radius):
     def cov(x, y):
         qx, qy = abs(x - cx) - hx, abs(y - cy) - hy
         outside = math.hypot(max(qx, 0.0), max(qy, 0.0)) + min(max(qx, qy), 0.0) - radius
-        return clamp01(0.5 - outside)
+        return clamp01((0.5 / S - outside) * S)
     return cov
 
 
@@ -313,7 +368,7 @@ def polygon_cov(points):
             dx, dy = bx - ax, by - ay
             t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
             best = min(best, math.hypot(x - ax - t * dx, y - ay - t * dy))
-        return clamp01(0.5 + (best if inside else -best))
+        return clamp01((0.5 / S + (best if inside else -best)) * S)
     return cov
 
 
@@ -339,29 +394,43 @@ def vertical_gradient(stops):
 
 
 def noise(size, cell, seed, smooth=Image.BICUBIC):
-    """Smooth value noise 0..255 as an 'L' image; cell is the feature size (w, h)."""
+    """Smooth value noise 0..255 as an 'L' image of size panel pixels (in device pixels); cell
+    is the feature size (w, h) in panel pixels. The same seed gives the same features at
+    every factor."""
+    return device_noise((size[0] * S, size[1] * S), cell, seed, smooth)
+
+
+def device_noise(size, cell, seed, smooth=Image.BICUBIC):
+    """As noise, for a size already in device pixels."""
     w, h = size
-    gw, gh = w // cell[0] + 3, h // cell[1] + 3
+    gw, gh = w // (cell[0] * S) + 3, h // (cell[1] * S) + 3
+    cw, ch = cell[0] * S, cell[1] * S
     rng = random.Random(seed)
     coarse = Image.new("L", (gw, gh))
     coarse.putdata([rng.randrange(256) for _ in range(gw * gh)])
-    big = coarse.resize((gw * cell[0], gh * cell[1]), smooth)
-    return big.crop((cell[0], cell[1], cell[0] + w, cell[1] + h))
+    big = coarse.resize((gw * cw, gh * ch), smooth)
+    return big.crop((cw, ch, cw + w, ch + h))
 
 
 def modulate(img, box, field, depth):
-    """Multiplies the pixels in box by 1 + depth * (field - 0.5), field an 'L' image."""
+    """Multiplies the pixels in box (panel pixels) by 1 + depth * (field - 0.5), field an 'L'
+    image of the box's device size."""
     px = img.load()
     fp = field.load()
-    x0, y0, x1, y1 = box
+    x0, y0, x1, y1 = (v * S for v in box)
     for y in range(y0, y1):
         for x in range(x0, x1):
             f = 1.0 + depth * (fp[x - x0, y - y0] / 255.0 - 0.5)
             px[x, y] = scale(px[x, y], f)
 
 
-@functools.lru_cache(maxsize=None)
 def font(size, bold=True, serif=False):
+    """The face at size panel pixels: S times as many device pixels, hinted at that size."""
+    return device_font(size * S, bold, serif)
+
+
+@functools.lru_cache(maxsize=None)
+def device_font(size, bold, serif):
     name = ("DejaVuSerif" if serif else "DejaVuSans") + ("-Bold" if bold else "")
     return ImageFont.truetype(os.path.join(FONT_DIR, name + ".ttf"), size)
 
@@ -371,7 +440,8 @@ HEADING_SIZE = 9
 
 
 def text_width(text, fnt, tracking=0):
-    return fnt.getlength(text) + tracking * (len(text) - 1)
+    """In panel pixels."""
+    return fnt.getlength(text) / S + tracking * (len(text) - 1)
 
 
 def draw_text(img, x, baseline, text, colour, fnt, tracking=0, anchor="l", shadow=None):
@@ -383,15 +453,15 @@ def draw_text(img, x, baseline, text, colour, fnt, tracking=0, anchor="l", shado
         x -= width
     x = int(round(x))
     draw = ImageDraw.Draw(img)
-    for dx, dy, col in ([(1, 1, shadow)] if shadow else []) + [(0, 0, colour)]:
+    for dx, dy, col in ([(S, S, shadow)] if shadow else []) + [(0, 0, colour)]:
         if tracking == 0:
-            draw.text((x + dx, baseline + dy), text, font=fnt, fill=col, anchor="ls")
+            draw.text((x * S + dx, baseline * S + dy), text, font=fnt, fill=col, anchor="ls")
             continue
-        pos = float(x)
+        pos = float(x * S)
         for ch in text:
-            draw.text((int(round(pos)) + dx, baseline + dy), ch, font=fnt, fill=col,
+            draw.text((int(round(pos)) + dx, baseline * S + dy), ch, font=fnt, fill=col,
                       anchor="ls")
-            pos += fnt.getlength(ch) + tracking
+            pos += fnt.getlength(ch) + tracking * S
     return width
 
 
@@ -408,11 +478,12 @@ def fit_label(img, x, baseline, text, colour, room, anchor="l", shadow=None):
 def tolex(img, box, seed):
     """Black pebbled vinyl of an amplifier cabinet."""
     x0, y0, x1, y1 = box
-    ImageDraw.Draw(img).rectangle((x0, y0, x1 - 1, y1 - 1), fill=TOLEX)
+    Draw(img).rectangle((x0, y0, x1 - 1, y1 - 1), fill=TOLEX)
     rng = random.Random(seed)
-    grain = Image.new("L", (x1 - x0, y1 - y0))
-    grain.putdata([rng.randrange(256) for _ in range((x1 - x0) * (y1 - y0))])
-    grain = grain.filter(ImageFilter.GaussianBlur(0.9))
+    w, h = (x1 - x0) * S, (y1 - y0) * S
+    grain = Image.new("L", (w, h))
+    grain.putdata([rng.randrange(256) for _ in range(w * h)])
+    grain = grain.filter(ImageFilter.GaussianBlur(0.9 * S))
     grain = grain.point(lambda v: max(0, min(255, (v - 128) * 5 + 128)))
     modulate(img, box, grain, 0.42)
     modulate(img, box, noise((x1 - x0, y1 - y0), (40, 40), seed + 1), 0.16)
@@ -421,12 +492,13 @@ def tolex(img, box, seed):
 def brushed_plate(img, box, base, seed, radius=3):
     """Brushed metal faceplate with a bevelled edge."""
     x0, y0, x1, y1 = box
-    plate = Image.new("RGB", (x1 - x0, y1 - y0), base)
+    logical = (x1 - x0, y1 - y0)
+    plate = new_image(logical, base)
     size = plate.size
-    full = (0, 0) + size
-    modulate(plate, full, noise(size, (60, 1), seed, Image.BILINEAR), 0.20)
-    modulate(plate, full, noise(size, (7, 1), seed + 1, Image.BILINEAR), 0.10)
-    modulate(plate, full, noise(size, (180, 60), seed + 2), 0.12)
+    full = (0, 0) + logical
+    modulate(plate, full, noise(logical, (60, 1), seed, Image.BILINEAR), 0.20)
+    modulate(plate, full, noise(logical, (7, 1), seed + 1, Image.BILINEAR), 0.10)
+    modulate(plate, full, noise(logical, (180, 60), seed + 2), 0.12)
     pp = plate.load()
     for y in range(size[1]):
         f = 1.06 - 0.16 * y / size[1]
@@ -437,13 +509,13 @@ def brushed_plate(img, box, base, seed, radius=3):
     paint(img, box, round_rect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, radius - 1),
           lambda x, y: mix(scale(base, 1.25), scale(base, 0.45), (y - y0) / (y1 - y0)))
     paint(img, box, round_rect(x0 + 2, y0 + 2, x1 - 2, y1 - 2, max(radius - 2, 0)),
-          lambda x, y: pp[int(x) - x0, int(y) - y0])
+          lambda x, y: pp[at(x, x0), at(y, y0)])
 
 
 def piping(img, y, x0=0, x1=None):
     """A thin cream piping line between two sections."""
     x1 = L.PANEL_SIZE[0] if x1 is None else x1
-    d = ImageDraw.Draw(img)
+    d = Draw(img)
     d.line((x0, y, x1 - 1, y), fill=(214, 200, 168))
     d.line((x0, y + 1, x1 - 1, y + 1), fill=(150, 136, 110))
 
@@ -458,12 +530,13 @@ def screw(img, cx, cy, angle):
 
 
 def wood(size, seed):
-    """Maple top under a cherry sunburst, grain running along the strings."""
+    """Maple top under a cherry sunburst, grain running along the strings; size in device
+    pixels."""
     w, h = size
     img = Image.new("RGB", size)
     px = img.load()
-    rings = noise(size, (90, 7), seed).load()
-    fine = noise(size, (26, 2), seed + 1, Image.BILINEAR).load()
+    rings = device_noise(size, (90, 7), seed).load()
+    fine = device_noise(size, (26, 2), seed + 1, Image.BILINEAR).load()
     ramp = [(0.0, (226, 146, 58)), (0.42, (206, 112, 36)), (0.68, (146, 46, 16)),
             (0.9, (62, 18, 6)), (1.2, (22, 8, 4))]
     cx, cy = w * 0.56, h * 0.56
@@ -485,14 +558,15 @@ def wood(size, seed):
 
 def grille_cloth(img, box):
     """Basket-weave speaker cloth: dark with gold threads."""
-    x0, y0, x1, y1 = box
+    x0, y0, x1, y1 = (v * S for v in box)
     px = img.load()
-    shade = noise((x1 - x0, y1 - y0), (50, 30), 77).load()
+    shade = noise((box[2] - box[0], box[3] - box[1]), (50, 30), 77).load()
     light, dark = (168, 140, 92), (34, 27, 20)
     for y in range(y0, y1):
         for x in range(x0, x1):
-            block = ((x - x0) // 4 + (y - y0) // 4) % 2
-            along = (y - y0) % 4 if block else (x - x0) % 4
+            lx, ly = (x - x0) // S, (y - y0) // S    # the thread a device pixel lies on
+            weave = (lx // 4 + ly // 4) % 2
+            along = ly % 4 if weave else lx % 4
             t = (0.15, 0.85, 0.6, 0.05)[along]
             f = 0.8 + 0.4 * shade[x - x0, y - y0] / 255.0
             px[x, y] = scale(mix(dark, light, t), f)
@@ -560,7 +634,7 @@ def lamp_socket(img, rect):
     box = (left - 3, top - 3, right + 3, bottom + 3)
     paint(img, box, round_rect(left - 2, top - 2, right + 2, bottom + 2, 3),
           lambda x, y: mix((150, 148, 142), (50, 48, 46), clamp01((y - top + 2) / 14)))
-    ImageDraw.Draw(img).rectangle((left - 1, top - 1, right, bottom), fill=SOCKET)
+    Draw(img).rectangle((left - 1, top - 1, right, bottom), fill=SOCKET)
 
 
 def recess(img, rect, ring_colour=(120, 116, 108)):
@@ -569,7 +643,7 @@ def recess(img, rect, ring_colour=(120, 116, 108)):
     box = (left - 3, top - 3, right + 3, bottom + 3)
     paint(img, box, round_rect(left - 2, top - 2, right + 2, bottom + 2, 2.5),
           vertical_gradient([(top, scale(ring_colour, 0.45)), (bottom, ring_colour)]))
-    ImageDraw.Draw(img).rectangle((left - 1, top - 1, right, bottom), fill=RECESS)
+    Draw(img).rectangle((left - 1, top - 1, right, bottom), fill=RECESS)
 
 
 def lcd_strip(img, text_rect, chars, bezel):
@@ -580,7 +654,7 @@ def lcd_strip(img, text_rect, chars, bezel):
     paint(img, (x0 - 3, y0 - 3, x1 + 3, y1 + 3), round_rect(x0 - 2, y0 - 2, x1 + 2, y1 + 2, 3.5),
           lambda x, y: mix(scale(bezel, 0.5), bezel, clamp01((y - y0 + 2) / (y1 - y0 + 4))))
     paint(img, (x0 - 3, y0 - 3, x1 + 3, y1 + 3), round_rect(x0, y0, x1, y1, 2), (4, 3, 2))
-    ImageDraw.Draw(img).rectangle((x0 + 1, y0 + 1, x1 - 2, y1 - 2), fill=LCD_BG)
+    Draw(img).rectangle((x0 + 1, y0 + 1, x1 - 2, y1 - 2), fill=LCD_BG)
 
 
 def heading(img, x, baseline, text, colour, rule_to=None, rule_colour=None, anchor="l"):
@@ -588,7 +662,7 @@ def heading(img, x, baseline, text, colour, rule_to=None, rule_colour=None, anch
     width = draw_text(img, x, baseline, text, colour, font(HEADING_SIZE), 1, anchor)
     if rule_to is not None:
         start = int(round(x + width)) + 4
-        ImageDraw.Draw(img).line((start, baseline - 3, rule_to, baseline - 3),
+        Draw(img).line((start, baseline - 3, rule_to, baseline - 3),
                                  fill=rule_colour or colour)
     return width
 
@@ -610,9 +684,9 @@ def italic_text_mask(text, size, fnt, slant=0.22, oversample=4):
 
 def chrome_lettering(img, x, y, mask, stops, outline=(0, 0, 0)):
     """Fills a lettering mask with a vertical ramp through (fraction, colour) stops, over a
-    dark outline and drop shadow."""
-    grown = mask.filter(ImageFilter.MaxFilter(3))
-    img.paste(outline, (x + 1, y + 1), grown)
+    dark outline and drop shadow; x, y and the mask in device pixels."""
+    grown = mask.filter(ImageFilter.MaxFilter(2 * S + 1))
+    img.paste(outline, (x + S, y + S), grown)
     img.paste(outline, (x, y), grown)
     h = mask.height
     ramp = Image.new("RGB", mask.size)
@@ -639,16 +713,16 @@ STRINGS_FROM, STRINGS_TO = 116, 379            # nut side to the bridge saddles
 
 def strings_layer():
     """The six strings alone, on magenta, in panel coordinates."""
-    img = Image.new("RGB", L.PANEL_SIZE, MAGENTA)
+    img = new_image(L.PANEL_SIZE, MAGENTA)
     px = img.load()
     for n, y in enumerate(STRING_ROWS):
         for x in range(STRINGS_FROM, STRINGS_TO + 1):
             if n < 3:
                 wind = (x + n) % 3 == 0
-                px[x, y] = (190, 181, 164) if wind else (224, 215, 196)
-                px[x, y + 1] = (104, 97, 86) if wind else (126, 118, 104)
+                block(px, x, y, (190, 181, 164) if wind else (224, 215, 196))
+                block(px, x, y + 1, (104, 97, 86) if wind else (126, 118, 104))
             else:
-                px[x, y] = (236, 236, 240) if n > 3 else (214, 214, 220)
+                block(px, x, y, (236, 236, 240) if n > 3 else (214, 214, 220))
     return img
 
 
@@ -657,20 +731,21 @@ def string_shadows(img):
     px = img.load()
     for n, y in enumerate(STRING_ROWS):
         sy = y + (2 if n < 3 else 1)
-        for x in range(STRINGS_FROM, STRINGS_TO):
-            px[x, sy] = scale(px[x, sy], 0.55)
+        for x in range(STRINGS_FROM * S, STRINGS_TO * S):
+            for dy in range(S):
+                px[x, sy * S + dy] = scale(px[x, sy * S + dy], 0.55)
 
 
 def overlay():
     x, y = L.OVERLAY_AT
     w, h = L.OVERLAY_SIZE
-    return strings_layer().crop((x, y, x + w, y + h))
+    return strings_layer().crop((x * S, y * S, (x + w) * S, (y + h) * S))
 
 
 def pickup_handle():
     """A single-coil pickup with mounting ears, seen from above; rows 0..111 are panel 77..188."""
     w, h = L.SLIDER_HANDLE_SIZE
-    img = Image.new("RGB", (w, h), MAGENTA)
+    img = new_image((w, h), MAGENTA)
     top = L.SLIDER[1]
     cx = w / 2
     chrome = lambda x, y: mix((236, 236, 232), (110, 110, 108), clamp01((x - 4) / 15))
@@ -698,7 +773,7 @@ def pickup_handle():
 
 def lamp(colour):
     """10 x 20: an unlit jewel lamp above the same lamp lit."""
-    img = Image.new("RGB", (10, 20), SOCKET)
+    img = new_image((10, 20), SOCKET)
     for half, lit in ((0, False), (10, True)):
         cx, cy = 5.0, half + 5.0
         box = (0, half, 10, half + 10)
@@ -716,7 +791,15 @@ def lamp(colour):
 
 def knob_handle(colour, pressed_colour):
     """5 x 10: the knob's pointer dot, normal above and pressed below, on magenta."""
-    img = Image.new("RGB", (5, 10), MAGENTA)
+    img = new_image((5, 10), MAGENTA)
+    if S > 1:
+        # The dot drawn round at the device's own pixels: rim, face and highlight.
+        for half, col in ((0, colour), (5, pressed_colour)):
+            box = (0, half, 5, half + 5)
+            paint(img, box, disc(2.5, half + 2.5, 2.45), scale(col, 0.62))
+            paint(img, box, disc(2.5, half + 2.5, 1.75), col)
+            paint(img, box, disc(1.8, half + 1.8, 0.6), mix(col, (255, 255, 255), 0.7))
+        return img
     px = img.load()
     shape = [".###.", "#####", "#####", "#####", ".###."]
     for half, col in ((0, colour), (5, pressed_colour)):
@@ -732,7 +815,7 @@ def knob_handle(colour, pressed_colour):
 
 def step_button(up):
     """15 x 28: a raised button with an arrow, released above, pressed below."""
-    img = Image.new("RGB", (15, 28), RECESS)
+    img = new_image((15, 28), RECESS)
     for half, pressed in ((0, False), (14, True)):
         box = (0, half, 15, half + 14)
         top, bottom = half + 1, half + 13
@@ -750,7 +833,7 @@ def step_button(up):
 
 def toggle_switch():
     """72 x 38: a bat-handle toggle, off (lever down) on the left, on (lever up) on the right."""
-    img = Image.new("RGB", (72, 38), RECESS)
+    img = new_image((72, 38), RECESS)
     for x0, on in ((0, False), (36, True)):
         box = (x0, 0, x0 + 36, 38)
         paint(img, box, round_rect(x0 + 1, 1, x0 + 35, 37, 3),
@@ -758,7 +841,7 @@ def toggle_switch():
         paint(img, box, round_rect(x0 + 2, 2, x0 + 34, 36, 2),
               lambda x, y: mix((52, 51, 48), (40, 39, 37), clamp01(y / 37)))
         mark_on, mark_off = (228, 220, 200), (120, 116, 108)
-        ImageDraw.Draw(img).line((x0 + 6, 4, x0 + 6, 10), fill=mark_on if on else mark_off)
+        Draw(img).line((x0 + 6, 4, x0 + 6, 10), fill=mark_on if on else mark_off)
         paint(img, box, ring(x0 + 6.5, 30.5, 3.3, 2.2), mark_off if on else mark_on)
         led = (x0 + 29.5, 6.5)
         paint(img, box, disc(*led, 2.6), (14, 12, 10))
@@ -785,18 +868,18 @@ def toggle_switch():
 
 def bitmap_font():
     """128 x 48: 8 x 8 cells for codes 32..127, column code & 15, row (code - 32) / 16."""
-    img = Image.new("RGB", (128, 48), LCD_BG)
+    img = new_image((128, 48), LCD_BG)
     px = img.load()
     for code in range(32, 128):
         cx, cy = (code & 15) * 8, (code - 32) // 16 * 8
         for gx, gy in glyph_pixels(chr(code)):
-            px[cx + 1 + gx, cy + gy] = LCD_FG
+            block(px, cx + 1 + gx, cy + gy, LCD_FG)
     return img
 
 
 def badge():
     """72 x 10 brass plate with engraved lettering."""
-    img = Image.new("RGB", (72, 10), TOLEX)
+    img = new_image((72, 10), TOLEX)
     paint(img, (0, 0, 72, 10), round_rect(0, 0, 72, 10, 2), (40, 30, 14))
     paint(img, (0, 0, 72, 10), round_rect(1, 1, 71, 9, 1.5),
           lambda x, y: mix((238, 210, 138), (150, 116, 56), clamp01((y - 1) / 8)))
@@ -807,8 +890,9 @@ def badge():
     draw_pixel_text(img, x, 2, text[0], ink)
     draw_pixel_text(img, x + pixel_text_width(text[0]) + 7, 2, text[1], ink)
     dot = x + pixel_text_width(text[0]) + 3
+    px = img.load()
     for dx, dy in ((0, 0), (1, 0), (0, 1), (1, 1)):
-        img.putpixel((dot + dx, 4 + dy), ink)
+        block(px, dot + dx, 4 + dy, ink)
     return img
 
 
@@ -824,7 +908,7 @@ EFFECT_PLATE = (4, 478, 392, 528)
 
 def guitar_top(img):
     x0, y0, x1, y1 = BODY
-    size = (x1 - x0, y1 - y0)
+    size = ((x1 - x0) * S, (y1 - y0) * S)
     grain = wood(size, 11)
     gp = grain.load()
     paint(img, (x0 - 2, y0 - 2, x1 + 3, y1 + 3), round_rect(x0 + 1, y0 + 2, x1 + 2, y1 + 2, 28),
@@ -832,14 +916,14 @@ def guitar_top(img):
     paint(img, BODY, round_rect(x0, y0, x1, y1, 28), (232, 220, 190))
     paint(img, BODY, round_rect(x0 + 2, y0 + 2, x1 - 2, y1 - 2, 26), (40, 20, 10))
     paint(img, BODY, round_rect(x0 + 3, y0 + 3, x1 - 3, y1 - 3, 25),
-          lambda x, y: gp[int(x) - x0, int(y) - y0])
+          lambda x, y: gp[at(x, x0), at(y, y0)])
 
     # end of the fretboard, with two frets and a position marker
     fb = (x0 + 2, 92, 162, 168)
     board = noise((fb[2] - fb[0], fb[3] - fb[1]), (30, 2), 21, Image.BILINEAR).load()
     paint(img, fb, round_rect(fb[0] - 10, fb[1], fb[2], fb[3], 6),
-          lambda x, y: scale((62, 38, 26), 0.8 + 0.4 * board[int(x) - fb[0], int(y) - fb[1]] / 255))
-    d = ImageDraw.Draw(img)
+          lambda x, y: scale((62, 38, 26), 0.8 + 0.4 * board[at(x, fb[0]), at(y, fb[1])] / 255))
+    d = Draw(img)
     d.line((fb[0], fb[3], fb[2] - 5, fb[3]), fill=(20, 10, 6))
     for fx in (126, 148):
         d.line((fx, fb[1] + 1, fx, fb[3] - 1), fill=(228, 226, 220))
@@ -920,12 +1004,12 @@ def top_bar(img):
     paint(img, (0, 0, 144, 38), round_rect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 4),
           lambda x, y: mix((36, 34, 32), (10, 10, 10), clamp01((y - y0) / (y1 - y0))))
     mask = italic_text_mask("Vorlak", 24, font(24, serif=True))
-    chrome_lettering(img, 12, (y0 + y1 - mask.height) // 2, mask, CREAM_SCRIPT)
+    chrome_lettering(img, 12 * S, ((y0 + y1) * S - mask.height) // 2, mask, CREAM_SCRIPT)
     paint(img, (118, 9, 138, 31), disc(128.5, 19.5, 7.4), (180, 130, 60))
     paint(img, (118, 9, 138, 31), disc(128.5, 19.5, 6.4), (24, 20, 16))
     draw_pixel_text(img, 127, 16, "i", AMBER)
 
-    img.paste(badge(), L.BADGE[:2])
+    img.paste(badge(), (L.BADGE[0] * S, L.BADGE[1] * S))
     fit_label(img, 8, 51, "by Kivo", (150, 146, 138), 50)
 
     heading(img, 155, 9, "PLAY", AMBER, rule_to=265, rule_colour=(110, 90, 60))
@@ -953,7 +1037,7 @@ def amp_section(img):
     left, right = eq[0][0] + 2, eq[-1][2] - 2
     mid = (left + right) / 2
     width = heading(img, mid, 333, "EQ", INK, anchor="m")
-    d = ImageDraw.Draw(img)
+    d = Draw(img)
     for a, b in ((left, mid - width / 2 - 4), (mid + width / 2 + 4, right)):
         d.line((a, 330, b, 330), fill=INK)
     d.line((left, 330, left, 333), fill=INK)
@@ -964,8 +1048,8 @@ def amp_section(img):
     grille_cloth(img, GRILLE)
     piping(img, GRILLE[3], GRILLE[0], GRILLE[2])
     mask = italic_text_mask("Vorlak", 30, font(30, serif=True))
-    chrome_lettering(img, (GRILLE[0] + GRILLE[2] - mask.width) // 2,
-                     (GRILLE[1] + GRILLE[3] - mask.height) // 2, mask, CHROME_SCRIPT)
+    chrome_lettering(img, ((GRILLE[0] + GRILLE[2]) * S - mask.width) // 2,
+                     ((GRILLE[1] + GRILLE[3]) * S - mask.height) // 2, mask, CHROME_SCRIPT)
 
     brushed_plate(img, EFFECT_PLATE, GOLD, 41)
     for sx, sy in ((11, 485), (11, 521), (385, 485), (385, 521)):
@@ -980,7 +1064,7 @@ def amp_section(img):
 
 
 def panel():
-    img = Image.new("RGB", L.PANEL_SIZE, TOLEX)
+    img = new_image(L.PANEL_SIZE, TOLEX)
     tolex(img, (0, 0) + L.PANEL_SIZE, 1)
     top_bar(img)
     piping(img, 58, 0, L.PANEL_SIZE[0])
@@ -1013,21 +1097,22 @@ def catmull_rom(points, steps=8):
 
 
 def shape_mask(size, draw_fn, oversample=4):
-    """Anti-aliased 'L' mask of shapes drawn by draw_fn(draw, k) at k times the size."""
+    """Anti-aliased 'L' mask, size in device pixels, of shapes drawn by draw_fn(draw, k) in
+    panel coordinates times k."""
     big = Image.new("L", (size[0] * oversample, size[1] * oversample))
-    draw_fn(ImageDraw.Draw(big), oversample)
+    draw_fn(ImageDraw.Draw(big), oversample * S)
     return big.resize(size, Image.BOX)
 
 
 def fill_through(img, mask, colour):
-    """Pastes colour (a tuple or a function of x, y) through a mask."""
+    """Pastes colour (a tuple or a function of x, y in panel coordinates) through a mask."""
     if callable(colour):
         layer = Image.new("RGB", img.size)
         lp = layer.load()
         bbox = mask.getbbox() or (0, 0, 0, 0)
         for y in range(bbox[1], bbox[3]):
             for x in range(bbox[0], bbox[2]):
-                lp[x, y] = colour(x + 0.5, y + 0.5)
+                lp[x, y] = colour((x + 0.5) / S, (y + 0.5) / S)
         img.paste(layer, (0, 0), mask)
     else:
         img.paste(colour, (0, 0), mask)
@@ -1045,15 +1130,15 @@ def guitar(img):
     outline = catmull_rom(GUITAR_BODY)
     shadow = shape_mask(size, lambda d, k: d.polygon([(x * k + 4 * k, y * k + 6 * k)
                                                       for x, y in outline], fill=255))
-    shadow = shadow.filter(ImageFilter.GaussianBlur(4)).point(lambda v: v * 3 // 5)
+    shadow = shadow.filter(ImageFilter.GaussianBlur(4 * S)).point(lambda v: v * 3 // 5)
     img.paste((0, 0, 0), (0, 0), shadow)
     body = shape_mask(size, lambda d, k: d.polygon([(x * k, y * k) for x, y in outline], fill=255))
-    inner = body.filter(ImageFilter.MinFilter(5))
+    inner = body.filter(ImageFilter.MinFilter(4 * S + 1))
     fill_through(img, body, (236, 224, 196))
     x0, y0, x1, y1 = body.getbbox()
     burst = wood((x1 - x0, y1 - y0), 5)
     bp = burst.load()
-    fill_through(img, inner, lambda x, y: bp[int(x) - x0, int(y) - y0])
+    fill_through(img, inner, lambda x, y: bp[int(x * S) - x0, int(y * S) - y0])
     # pickguard, pickups, bridge and controls
     guard = catmull_rom([(232, 162), (246, 140), (272, 134), (300, 140), (316, 160),
                          (312, 190), (290, 200), (262, 196), (240, 188)])
@@ -1076,7 +1161,7 @@ def guitar(img):
     neck_top, neck_bottom, nut, bridge = 153, 167, 64, 316
     paint(img, (nut - 2, neck_top - 1, 240, neck_bottom + 2),
           round_rect(nut - 1, neck_top, 238, neck_bottom, 1.5), (52, 32, 22))
-    d = ImageDraw.Draw(img)
+    d = Draw(img)
     for n in range(1, 23):
         fx = nut + (bridge - nut) * (1 - 2 ** (-n / 12))
         if fx > 234:
@@ -1092,7 +1177,7 @@ def guitar(img):
     head_outline = catmull_rom(head, 6)
     head_mask = shape_mask(size, lambda d, k: d.polygon([(x * k, y * k) for x, y in head_outline],
                                                         fill=255))
-    fill_through(img, head_mask.filter(ImageFilter.MaxFilter(3)), (20, 14, 8))
+    fill_through(img, head_mask.filter(ImageFilter.MaxFilter(2 * S + 1)), (20, 14, 8))
     fill_through(img, head_mask, lambda x, y: mix((236, 204, 140), (176, 128, 66),
                                                   clamp01((y - 138) / 30)))
     posts = [(18 + 7.2 * k, 146.5 + 1.3 * k) for k in range(6)]
@@ -1132,27 +1217,28 @@ def place_guitar(img, factor, at):
     size = (int(round((box[2] - box[0]) * factor)), int(round((box[3] - box[1]) * factor)))
     alpha = alpha.crop(box).resize(size, Image.LANCZOS)
     colour = colour.crop(box).resize(size, Image.LANCZOS)
-    img.paste(colour, at, alpha)
+    img.paste(colour, (at[0] * S, at[1] * S), alpha)
 
 
 def logo_picture():
     """364 x 226: shown when the logo is clicked; a click anywhere on it closes it."""
     w, h = 364, 226
-    img = Image.new("RGB", (w, h))
+    img = new_image((w, h))
     px = img.load()
-    for y in range(h):
-        for x in range(w):
-            t = math.hypot((x - w * 0.4) / w, (y - h * 0.35) / h)
+    dw, dh = img.size
+    for y in range(dh):
+        for x in range(dw):
+            t = math.hypot((x - dw * 0.4) / dw, (y - dh * 0.35) / dh)
             px[x, y] = mix((44, 38, 32), (8, 7, 6), clamp01(t * 1.6))
     background = img.copy()
     bp = background.load()
-    ImageDraw.Draw(img).rectangle((0, 0, w - 1, h - 1), fill=(8, 7, 6))
+    Draw(img).rectangle((0, 0, w - 1, h - 1), fill=(8, 7, 6))
     paint(img, (0, 0, w, h), round_rect(0, 0, w, h, 6), (150, 118, 60))
     paint(img, (0, 0, w, h), round_rect(2, 2, w - 2, h - 2, 5), (12, 10, 8))
-    paint(img, (0, 0, w, h), round_rect(3, 3, w - 3, h - 3, 4), lambda x, y: bp[int(x), int(y)])
+    paint(img, (0, 0, w, h), round_rect(3, 3, w - 3, h - 3, 4), lambda x, y: bp[at(x), at(y)])
 
     mask = italic_text_mask("Vorlak", 46, font(46, serif=True))
-    chrome_lettering(img, 20, 12, mask, CREAM_SCRIPT)
+    chrome_lettering(img, 20 * S, 12 * S, mask, CREAM_SCRIPT)
     draw_text(img, 24, 82, "physically modelled guitar & bass", CREAM, font(13, bold=False))
     small = font(9, bold=False)
     draw_text(img, 24, 100, "six strings  \u00b7  chords, strums and solo glides", AMBER, small)
@@ -1167,11 +1253,8 @@ def logo_picture():
 
 # ---------------------------------------------------------------------------------------------
 
-def main():
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "resources")
-    os.makedirs(out, exist_ok=True)
-    pictures = {
+def pictures():
+    return {
         128: panel(),
         129: bitmap_font(),
         130: logo_picture(),
@@ -1191,8 +1274,18 @@ def main():
         144: toggle_switch(),
         145: toggle_switch(),
     }
-    for number, img in pictures.items():
-        write_bmp(os.path.join(out, "bitmap-%d.bmp" % number), img, 24 if number == 131 else 8)
+
+
+def main():
+    global S
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "resources")
+    os.makedirs(out, exist_ok=True)
+    for S in (1, 2, 3):
+        suffix = "" if S == 1 else "@%dx" % S
+        for number, img in pictures().items():
+            write_bmp(os.path.join(out, "bitmap-%d%s.bmp" % (number, suffix)), img,
+                      24 if number == 131 else 8)
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@
 
 #include "editor/platform/headless/headless_platform.h"
 #include "editor/toolkit/gui_editor.h"
+#include "editor/toolkit/ui_scale.h"
 #include "formats/vst2/effect.h"
 #include "formats/vst2/effect_base.h"
 
@@ -27,6 +28,7 @@ struct Options {
   std::string program;  // number or exact name; empty keeps program 0
   std::string output = "vorlak-panel.png";
   std::vector<std::pair<std::string, float>> settings;
+  double scale = 0.0;  // 0: as a host would open it (VORLAK_UI_SCALE, else 1)
   bool raw = false;
   bool help = false;
 };
@@ -38,6 +40,8 @@ const char kUsage[] =
     "  -p, --program N|NAME  program to show, by number (0 to 63) or exact name (default 0)\n"
     "  -o, --output FILE     PNG file to write (default vorlak-panel.png)\n"
     "      --set NAME=VALUE  set a parameter by its exact name to 0..1 (repeatable)\n"
+    "      --scale S         draw the panel at scale S (1, 1.25, 1.5, 1.75, 2, 2.5 or 3;\n"
+    "                        other values take the nearest), as VORLAK_UI_SCALE=S would\n"
     "      --raw             write the bare pixels instead: 32-bit little-endian words\n"
     "                        0x00RRGGBB, rows top to bottom, no header (the layout of a\n"
     "                        top-down Windows DIB)\n"
@@ -49,11 +53,15 @@ int fail(const std::string& message) {
 }
 
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
-  enum { kSet = 256, kRaw };
+  enum { kSet = 256, kRaw, kScale };
   static const option kLong[] = {
-      {"program", required_argument, nullptr, 'p'}, {"output", required_argument, nullptr, 'o'},
-      {"set", required_argument, nullptr, kSet},    {"raw", no_argument, nullptr, kRaw},
-      {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
+      {"program", required_argument, nullptr, 'p'},
+      {"output", required_argument, nullptr, 'o'},
+      {"set", required_argument, nullptr, kSet},
+      {"raw", no_argument, nullptr, kRaw},
+      {"scale", required_argument, nullptr, kScale},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
   for (;;) {
@@ -77,6 +85,16 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
       case kRaw:
         options->raw = true;
         break;
+      case kScale: {
+        char* end = nullptr;
+        const double value = std::strtod(optarg, &end);
+        options->scale = end != optarg && *end == '\0' ? vorlak::snapScale(value) : 0.0;
+        if (options->scale == 0.0) {
+          *error = std::string("--scale expects a number from 1 to 3, got \"") + optarg + "\"";
+          return false;
+        }
+        break;
+      }
       case kSet: {
         const std::string text = optarg;
         const auto equals = text.rfind('=');
@@ -231,6 +249,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The panel takes its scale where a host's panel does: the environment comes first.
+  if (options.scale > 0.0) setenv("VORLAK_UI_SCALE", std::to_string(options.scale).c_str(), 1);
   vorlak::HeadlessPlatform platform;
   vorlak::setPlatform(&platform);
   AEffect* effect = vorlak::createEffect(hostCallback);

@@ -46,12 +46,17 @@ double GuiEditor::openingScale(void* parent) {
   return resolveScale(hostScale, currentPlatform(), parent);
 }
 
+// Hosts ask for the rectangle often, some on every idle: the system is asked once, until the
+// host's scale changes or the panel opens (which asks again).
 double GuiEditor::panelScale() {
-  return frame && frame->isOpen() ? frame->scale() : openingScale(parentWindow);
+  if (frame && frame->isOpen()) return frame->scale();
+  if (closedScale == 0.0) closedScale = openingScale(parentWindow);
+  return closedScale;
 }
 
 void GuiEditor::setHostScale(double scale) {
   hostScale = scale;
+  closedScale = 0.0;
   followScale();
 }
 
@@ -68,6 +73,7 @@ void GuiEditor::followScale() {
 // The base makes no frame: the editor deriving from it does, and answers whether it opened.
 bool GuiEditor::open(void* parent) {
   if (frame) closeFrame();
+  closedScale = 0.0;
   postUpdate();
   parentWindow = parent;
   return false;

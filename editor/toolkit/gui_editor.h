@@ -55,6 +55,7 @@ class GuiEditor : public HostEditor {
   void followScale();
 
   Rect rectangle{0, 0, 0, 0};  // logical
+  double closedScale = 0.0;    // the scale the rectangle answers while closed; 0 not asked yet
   std::unique_ptr<RootFrame> frame;
   uint32_t nextIdle;
   bool inIdle = false;

@@ -85,7 +85,7 @@ void Painter::lineTo(Point p) {
   pen = p;
   if (!target) return;
   const Rect area = intersect(clip, {0, 0, static_cast<int>(std::ceil(target->width() / factor)),
-                                      static_cast<int>(std::ceil(target->height() / factor))});
+                                     static_cast<int>(std::ceil(target->height() / factor))});
   if (isEmpty(area)) return;
   const int64_t x0 = int64_t{from.x} + offset.x, y0 = int64_t{from.y} + offset.y;
   const int64_t x1 = int64_t{p.x} + offset.x, y1 = int64_t{p.y} + offset.y;

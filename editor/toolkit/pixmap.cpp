@@ -142,7 +142,8 @@ Placement place(const Painter& painter, const Rect& destination) {
   return {placed,
           {std::max(placed.left, clip.left), std::max(placed.top, clip.top),
            std::min(placed.right, clip.right), std::min(placed.bottom, clip.bottom)},
-          painter.device(placed), painter.deviceClip()};
+          painter.device(placed),
+          painter.deviceClip()};
 }
 
 }  // namespace
@@ -165,11 +166,10 @@ void Pixmap::drawTransparent(Painter& painter, const Rect& destination, Point so
       destination.bottom <= destination.top)
     return;
   const Placement at = place(painter, destination);
-  target->blitTransparent(picture, scaledLength(sourceOffset.x, factor),
-                          scaledLength(sourceOffset.y, factor), at.device.left, at.device.top,
-                          clamped(int64_t{at.device.right} - at.device.left),
-                          clamped(int64_t{at.device.bottom} - at.device.top), at.deviceClip,
-                          transparent.pixel());
+  target->blitTransparent(
+      picture, scaledLength(sourceOffset.x, factor), scaledLength(sourceOffset.y, factor),
+      at.device.left, at.device.top, clamped(int64_t{at.device.right} - at.device.left),
+      clamped(int64_t{at.device.bottom} - at.device.top), at.deviceClip, transparent.pixel());
   painter.touch(at.visible);
 }
 

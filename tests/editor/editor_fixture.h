@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/toolkit/editor_link.h"
@@ -128,6 +129,7 @@ class RecordingLink : public EditorLink {
     for (int i = 0; i < kNumParameters; ++i) set(i, bank.programs[program].values[i]);
   }
   void updateDisplay() override { calls.push_back({kUpdateDisplay, 0, 0.0f}); }
+  void requestResize(int width, int height) override { resizes.push_back({width, height}); }
   // Runs a copy of onIdle, which may therefore replace itself.
   void hostIdle() override {
     calls.push_back({kHostIdle, 0, 0.0f});
@@ -147,6 +149,7 @@ class RecordingLink : public EditorLink {
   }
 
   std::vector<Call> calls;
+  std::vector<std::pair<int, int>> resizes;
   std::function<void()> onIdle;
   GuiEditor* editor = nullptr;
   ProgramBank bank;

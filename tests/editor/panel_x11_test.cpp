@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -12,6 +14,8 @@
 
 #include "tools/vst_host.h"
 // Last: Xlib defines macros (None, Bool) that clash with GoogleTest.
+#include <X11/Xatom.h>
+
 #include "host_edits.h"
 #include "x11_support.h"
 
@@ -296,6 +300,69 @@ TEST_F(PanelX11Test, HostCallOrdersLeaveNoErrorWindowOrConnectionBehind) {
   const Screenshot again = shoot();
   ASSERT_FALSE(again.pixels.empty());
   EXPECT_EQ(again.pixels, first.pixels);
+}
+
+// A desktop at 192 dpi (Xft.dpi on the root window, as desktops set it): the host sizes its
+// window from the rectangle before opening, and the window shows exactly the picture
+// vorlak-snapshot draws at scale 2.
+TEST_F(PanelX11Test, DesktopAt192DpiShowsThePanelAtTwiceItsSize) {
+  plugin->dispatch(effEditClose);
+  const Window root = DefaultRootWindow(host);
+  struct Resources {
+    Display* display;
+    Window root;
+    ~Resources() {
+      XDeleteProperty(display, root, XA_RESOURCE_MANAGER);
+      XSync(display, False);
+    }
+  } restore{host, root};
+  const char dpi[] = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+  XChangeProperty(host, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(dpi), sizeof dpi - 1);
+  XSync(host, False);
+
+  ERect* rect = nullptr;
+  ASSERT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right - rect->left, 792);
+  EXPECT_EQ(rect->bottom - rect->top, 1060);
+  const Window big = vorlak::x11test::makeTopLevel(host, kParentX, kParentY, 792, 1060);
+  ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0, handle(big)), 1);
+  XSync(host, False);
+  const std::vector<Window> kids = children(host, big);
+  ASSERT_EQ(kids.size(), 1u);
+  idleFor(300);
+  rect = nullptr;
+  ASSERT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, 792);
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(host, kids[0], &attributes);
+  EXPECT_EQ(attributes.width, 792);
+  EXPECT_EQ(attributes.height, 1060);
+  std::vector<uint32_t> shown;
+  if (XImage* image = XGetImage(host, kids[0], 0, 0, 792, 1060, AllPlanes, ZPixmap)) {
+    for (int y = 0; y < 1060; ++y)
+      for (int x = 0; x < 792; ++x)
+        shown.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
+    XDestroyImage(image);
+  }
+  plugin->dispatch(effEditClose);
+  XDestroyWindow(host, big);
+  XSync(host, False);
+
+  const std::string raw = ::testing::TempDir() + "vorlak-panel-2x.raw";
+  const std::string command =
+      std::string(VORLAK_SNAPSHOT_PATH) + " --scale 2 --raw -o '" + raw + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::vector<uint32_t> drawn(792 * 1060);
+  FILE* file = std::fopen(raw.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  const size_t words = std::fread(drawn.data(), sizeof(uint32_t), drawn.size(), file);
+  std::fclose(file);
+  std::remove(raw.c_str());
+  EXPECT_EQ(words, drawn.size());
+  ASSERT_EQ(shown.size(), drawn.size());
+  EXPECT_TRUE(shown == drawn);
 }
 
 }  // namespace

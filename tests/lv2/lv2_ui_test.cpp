@@ -4,7 +4,10 @@
 // port writes and touch gestures; what the user sees is read back from the window.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -250,6 +253,78 @@ TEST_F(Lv2UiTest, FiftyOpensAndClosesLeaveNoWindowConnectionLeakOrError) {
   EXPECT_EQ(hostErrors, 0);
   EXPECT_EQ(openFileCount(), files);
   EXPECT_EQ(XSetErrorHandler(hostHandler), countHostError);
+}
+
+// A host at twice the density says so through ui:scaleFactor: it is asked for the doubled
+// size, both windows have it, and a click at device coordinates writes what it does at 1x;
+// the factor set again later through the options interface rescales the running UI.
+TEST_F(Lv2UiTest, ScaleFactorTwoOpensThePanelAtTwiceItsSize) {
+  static std::vector<std::string> uris;
+  LV2_URID_Map map{nullptr, [](LV2_URID_Map_Handle, const char* uri) -> LV2_URID {
+                     for (size_t i = 0; i < uris.size(); ++i)
+                       if (uris[i] == uri) return static_cast<LV2_URID>(i + 1);
+                     uris.push_back(uri);
+                     return static_cast<LV2_URID>(uris.size());
+                   }};
+  const float two = 2.0f;
+  const LV2_Options_Option options[] = {
+      {LV2_OPTIONS_INSTANCE, 0, map.map(nullptr, LV2_UI_PREFIX "scaleFactor"), sizeof two,
+       map.map(nullptr, LV2_ATOM__Float), &two},
+      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  const Window big = makeTopLevel(host, kParentX, kParentY, 2 * kWidth, 2 * kHeight);
+  const LV2_Feature parentFeature{LV2_UI__parent, handle(big)};
+  const LV2_Feature resizeFeature{LV2_UI__resize, &resize};
+  const LV2_Feature mapFeature{LV2_URID__map, &map};
+  const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+  const LV2_Feature* features[] = {&parentFeature, &resizeFeature, &mapFeature, &optionsFeature,
+                                   nullptr};
+  ui = descriptor->instantiate(descriptor, kUri, VORLAK_LV2_BUNDLE, write, this, &widget, features);
+  ASSERT_NE(ui, nullptr);
+  idleFor(300);
+  EXPECT_EQ(size, std::make_pair(2 * kWidth, 2 * kHeight));
+  const auto window = static_cast<Window>(reinterpret_cast<uintptr_t>(widget));
+  const std::vector<Window> panels = children(host, window);
+  ASSERT_EQ(panels.size(), 1u);
+  for (Window w : {window, panels[0]}) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(host, w, &attributes);
+    EXPECT_EQ(attributes.width, 2 * kWidth);
+    EXPECT_EQ(attributes.height, 2 * kHeight);
+  }
+  // The latch switch, at logical (367, 22): one write of its port, switched on.
+  notes.clear();
+  moveTo(host, 2 * 367, 2 * 22);
+  button(host, true);
+  button(host, false);
+  idleFor(150);
+  std::vector<uint32_t> written;
+  for (const HostNote& n : notes)
+    if (!n.touch) written.push_back(n.port);
+  EXPECT_EQ(written, std::vector<uint32_t>{26});
+
+  // The host changing the factor while the UI runs: the panel follows and asks for its size.
+  const auto* interface = static_cast<const LV2_Options_Interface*>(
+      descriptor->extension_data(LV2_OPTIONS__interface));
+  ASSERT_NE(interface, nullptr);
+  const float oneAndAHalf = 1.5f;
+  const LV2_Options_Option change[] = {
+      {LV2_OPTIONS_INSTANCE, 0, map.map(nullptr, LV2_UI_PREFIX "scaleFactor"), sizeof oneAndAHalf,
+       map.map(nullptr, LV2_ATOM__Float), &oneAndAHalf},
+      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(interface->set(ui, change), 0u);
+  idleFor(100);
+  EXPECT_EQ(size, std::make_pair(594, 795));
+  const std::vector<Window> rebuilt = children(host, window);
+  ASSERT_EQ(rebuilt.size(), 1u);
+  for (Window w : {window, rebuilt[0]}) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(host, w, &attributes);
+    EXPECT_EQ(attributes.width, 594);
+    EXPECT_EQ(attributes.height, 795);
+  }
+  closeUi();
+  XDestroyWindow(host, big);
+  XSync(host, False);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/bin/sh
 # vorlak-snapshot's raw pictures of the given programs, from the Linux build, for the Win32
-# panel test: panel-<program>.raw in the output folder.
+# panel test: panel-<program>.raw in the output folder, and panel-0-2x.raw at scale 2.
 set -eu
 linux_build="$1"
 out="$2"
@@ -13,4 +13,6 @@ mkdir -p "$out"
 for program in "$@"; do
   "$linux_build/vorlak-snapshot" --raw -p "$program" -o "$out/panel-$program.raw"
 done
+# And program 0 at scale 2, for the panel on a 192 dpi desktop.
+"$linux_build/vorlak-snapshot" --raw -p 0 --scale 2 -o "$out/panel-0-2x.raw"
 echo "pictures of programs $* in $out"

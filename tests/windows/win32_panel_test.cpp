@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -682,6 +683,141 @@ TEST(Win32Menu, EntriesBecomeTheSystemMenusOwn) {
   });
   EXPECT_EQ(vorlak::runWin32Menu(owner, entries, {kParentX + 10, kParentY + 10}, false), -1);
   DestroyWindow(owner);
+}
+
+// The panel on a Windows desktop at 192 dpi, for a DPI-aware host: the host is told twice the
+// size before opening, the window has it, and it shows exactly vorlak-snapshot's picture at
+// scale 2 (down to the screen's edge). Wine reads the desktop's density when a program starts,
+// so the test sets it in the prefix and runs itself again for the check, then restores it.
+constexpr char kDpiChild[] = "VORLAK_DPI_CHILD";
+
+Pixels shootSized(HWND window, int width, int height) {
+  Pixels pixels;
+  HDC screen = GetDC(window);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(memory, copy);
+  if (BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)) {
+    GdiFlush();
+    const auto* words = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i) pixels.push_back(words[i] & 0xffffffu);
+  }
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  DeleteObject(copy);
+  ReleaseDC(window, screen);
+  return pixels;
+}
+
+void checkPanelAt192Dpi() {
+  SetProcessDPIAware();
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = kHostClass;
+  RegisterClassA(&windowClass);
+  std::string error;
+  auto module = Module::load(VORLAK_MODULE_PATH, &error);
+  ASSERT_NE(module, nullptr) << error;
+  auto plugin = Plugin::create(module, &error, {});
+  ASSERT_NE(plugin, nullptr) << error;
+  plugin->start(44100.0f, 512);
+  constexpr int kScaledWidth = 2 * kWidth, kScaledHeight = 2 * kHeight;
+  HWND host = CreateWindowExA(0, kHostClass, "Vorlak host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                              kParentX, kParentY, kScaledWidth, kScaledHeight, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(host, nullptr);
+  pump();
+  HDC dc = GetDC(host);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(host, dc);
+  ASSERT_EQ(dpi, 192) << "the prefix did not take the density";
+
+  ERect* rect = nullptr;
+  ASSERT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right - rect->left, kScaledWidth);
+  EXPECT_EQ(rect->bottom - rect->top, kScaledHeight);
+  ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0, host), 1);
+  HWND panel = firstChild(host);
+  ASSERT_NE(panel, nullptr);
+  for (int t = 0; t < 400; t += 5) {
+    pump();
+    plugin->dispatch(effEditIdle);
+    Sleep(5);
+  }
+  RECT client{};
+  GetClientRect(panel, &client);
+  EXPECT_EQ(client.right, kScaledWidth);
+  EXPECT_EQ(client.bottom, kScaledHeight);
+
+  const int visible = std::min(kScaledHeight, GetSystemMetrics(SM_CYSCREEN) - kParentY);
+  const Pixels shown = shootSized(panel, kScaledWidth, visible);
+  Pixels expected(static_cast<size_t>(kScaledWidth * kScaledHeight));
+  FILE* file = std::fopen(VORLAK_PANEL_REFERENCES "/panel-0-2x.raw", "rb");
+  ASSERT_NE(file, nullptr) << "no picture of vorlak-snapshot --scale 2";
+  const size_t words = std::fread(expected.data(), 4, expected.size(), file);
+  std::fclose(file);
+  ASSERT_EQ(words, expected.size());
+  expected.resize(static_cast<size_t>(kScaledWidth * visible));
+  EXPECT_GT(visible, kScaledHeight / 2);
+  EXPECT_EQ(differing(shown, expected), 0);
+
+  plugin->dispatch(effEditClose);
+  plugin->close();
+  DestroyWindow(host);
+  pump();
+}
+
+TEST(Win32Dpi, DesktopAt192DpiShowsThePanelAtTwiceItsSize) {
+  if (GetEnvironmentVariableA(kDpiChild, nullptr, 0) > 0) {
+    checkPanelAt192Dpi();
+    return;
+  }
+  HKEY desktop = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                            KEY_READ | KEY_WRITE, nullptr, &desktop, nullptr),
+            ERROR_SUCCESS);
+  DWORD saved = 0, type = 0, size = sizeof saved;
+  const bool had = RegQueryValueExA(desktop, "LogPixels", nullptr, &type,
+                                    reinterpret_cast<BYTE*>(&saved), &size) == ERROR_SUCCESS &&
+                   type == REG_DWORD;
+  const DWORD dpi = 192;
+  RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                 sizeof dpi);
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string command = std::string("\"") + self + "\" --gtest_filter=Win32Dpi.*";
+  SetEnvironmentVariableA(kDpiChild, "1");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  SetEnvironmentVariableA(kDpiChild, nullptr);
+  DWORD code = 1;
+  if (started) {
+    WaitForSingleObject(process.hProcess, 300000);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (had)
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved),
+                   sizeof saved);
+  else
+    RegDeleteValueA(desktop, "LogPixels");
+  RegCloseKey(desktop);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(code, 0u);
 }
 
 }  // namespace

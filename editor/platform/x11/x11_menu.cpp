@@ -147,16 +147,129 @@ void pause(long milliseconds) {
   nanosleep(&wait, nullptr);
 }
 
-// At a panel scale above 1 the menu asks for a font of that many times 13 pixels first.
+// At a panel scale above 1 the menu asks for a font of that many times 13 pixels first, then
+// for the largest of the classic fixed fonts that fits it.
 XFontStruct* loadFont(Display* display) {
   if (menuScale > 1.0) {
-    const std::string sized = "-*-*-medium-r-normal-*-" + std::to_string(px(13)) +
-                              "-*-*-*-*-*-iso8859-1";
+    const std::string sized =
+        "-*-*-medium-r-normal-*-" + std::to_string(px(13)) + "-*-*-*-*-*-iso8859-1";
     if (XFontStruct* font = XLoadQueryFont(display, sized.c_str())) return font;
+    const struct {
+      int height;
+      const char* name;
+    } fixed[] = {{24, "12x24"}, {20, "10x20"}, {18, "9x18"}, {15, "9x15"}};
+    for (const auto& f : fixed)
+      if (f.height <= px(13))
+        if (XFontStruct* font = XLoadQueryFont(display, f.name)) return font;
   }
   for (const char* name : {"fixed", "6x13", "-*-*-medium-r-normal-*-13-*-*-*-*-*-iso8859-1"})
     if (XFontStruct* font = XLoadQueryFont(display, name)) return font;
   return nullptr;
+}
+
+// What the menu's loop draws with.
+struct MenuView {
+  Display* display;
+  Window menu;
+  GC gc;
+  const X11PixelFormat& format;
+  XFontStruct* font;
+  const Layout& layout;
+  void show(int highlighted) const { paint(display, menu, gc, format, font, layout, highlighted); }
+};
+
+// The pointer, then the keyboard, for the menu; false when the pointer stays another
+// client's, and without it clicks elsewhere would never reach us, so the menu gives up.
+bool grabInput(Display* display, Window menu) {
+  bool grabbed = false;
+  for (int attempt = 0; attempt < 50 && !grabbed; ++attempt) {
+    grabbed =
+        XGrabPointer(display, menu, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+    if (!grabbed) pause(10);
+  }
+  if (!grabbed) return false;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (XGrabKeyboard(display, menu, False, GrabModeAsync, GrabModeAsync, CurrentTime) ==
+        GrabSuccess)
+      break;
+    pause(5);
+  }
+  return true;
+}
+
+// Runs the menu's events until an entry is chosen (its id) or the menu is dismissed (-1).
+int chooseEntry(const MenuView& view, long eventMask) {
+  const Layout& layout = view.layout;
+  int choice = -1;
+  int highlighted = -1;
+  // A release picks an entry only after the pointer moved over the menu or a button went
+  // down inside it: letting go of the button that opened the menu picks nothing.
+  bool armed = false;
+  bool done = false;
+  view.show(highlighted);
+  while (!done) {
+    XEvent event;
+    XWindowEvent(view.display, view.menu, eventMask, &event);
+    switch (event.type) {
+      case Expose:
+        if (event.xexpose.count == 0) view.show(highlighted);
+        break;
+      case MotionNotify: {
+        armed = true;
+        const int row = rowAt(layout, event.xmotion.x, event.xmotion.y);
+        if (row != highlighted) {
+          highlighted = row;
+          view.show(highlighted);
+        }
+        break;
+      }
+      case ButtonPress: {
+        if (event.xbutton.button > Button3) break;  // the wheel
+        const int bx = event.xbutton.x, by = event.xbutton.y;
+        if (bx < 0 || by < 0 || bx >= layout.width || by >= layout.height) {
+          done = true;
+        } else {
+          armed = true;
+          highlighted = rowAt(layout, bx, by);
+          view.show(highlighted);
+        }
+        break;
+      }
+      case ButtonRelease: {
+        if (event.xbutton.button > Button3 || !armed) break;
+        const int row = rowAt(layout, event.xbutton.x, event.xbutton.y);
+        if (row >= 0) {
+          choice = layout.rows[static_cast<size_t>(row)].entry->id;
+          done = true;
+        }
+        break;
+      }
+      case KeyPress: {
+        const KeySym key = XLookupKeysym(&event.xkey, 0);
+        if (key == XK_Escape) {
+          done = true;
+        } else if ((key == XK_Return || key == XK_KP_Enter) && highlighted >= 0) {
+          choice = layout.rows[static_cast<size_t>(highlighted)].entry->id;
+          done = true;
+        } else if (key == XK_Down || key == XK_Up) {
+          const int count = static_cast<int>(layout.rows.size());
+          const int step = key == XK_Down ? 1 : -1;
+          int row = highlighted < 0 ? (step > 0 ? -1 : count) : highlighted;
+          for (int n = 0; n < count; ++n) {
+            row = (row + step + count) % count;
+            if (layout.rows[static_cast<size_t>(row)].selectable()) break;
+          }
+          if (layout.rows[static_cast<size_t>(row)].selectable()) highlighted = row;
+          view.show(highlighted);
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return choice;
 }
 
 }  // namespace
@@ -197,90 +310,9 @@ int runX11Menu(const X11MenuTarget& target, const std::vector<MenuEntry>& entrie
   XMapRaised(display, menu);
   XSync(display, False);
 
-  // Another client may hold the pointer for a moment; without the grab, clicks elsewhere
-  // would never reach us, so the menu then gives up.
-  bool grabbed = false;
-  for (int attempt = 0; attempt < 50 && !grabbed; ++attempt) {
-    grabbed =
-        XGrabPointer(display, menu, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
-    if (!grabbed) pause(10);
-  }
   int choice = -1;
-  if (grabbed) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-      if (XGrabKeyboard(display, menu, False, GrabModeAsync, GrabModeAsync, CurrentTime) ==
-          GrabSuccess)
-        break;
-      pause(5);
-    }
-    int highlighted = -1;
-    // A release picks an entry only after the pointer moved over the menu or a button went
-    // down inside it: letting go of the button that opened the menu picks nothing.
-    bool armed = false;
-    bool done = false;
-    paint(display, menu, gc, format, font, layout, highlighted);
-    while (!done) {
-      XEvent event;
-      XWindowEvent(display, menu, attributes.event_mask, &event);
-      switch (event.type) {
-        case Expose:
-          if (event.xexpose.count == 0) paint(display, menu, gc, format, font, layout, highlighted);
-          break;
-        case MotionNotify: {
-          armed = true;
-          const int row = rowAt(layout, event.xmotion.x, event.xmotion.y);
-          if (row != highlighted) {
-            highlighted = row;
-            paint(display, menu, gc, format, font, layout, highlighted);
-          }
-          break;
-        }
-        case ButtonPress: {
-          if (event.xbutton.button > Button3) break;  // the wheel
-          const int bx = event.xbutton.x, by = event.xbutton.y;
-          if (bx < 0 || by < 0 || bx >= layout.width || by >= layout.height) {
-            done = true;
-          } else {
-            armed = true;
-            highlighted = rowAt(layout, bx, by);
-            paint(display, menu, gc, format, font, layout, highlighted);
-          }
-          break;
-        }
-        case ButtonRelease: {
-          if (event.xbutton.button > Button3 || !armed) break;
-          const int row = rowAt(layout, event.xbutton.x, event.xbutton.y);
-          if (row >= 0) {
-            choice = layout.rows[static_cast<size_t>(row)].entry->id;
-            done = true;
-          }
-          break;
-        }
-        case KeyPress: {
-          const KeySym key = XLookupKeysym(&event.xkey, 0);
-          if (key == XK_Escape) {
-            done = true;
-          } else if ((key == XK_Return || key == XK_KP_Enter) && highlighted >= 0) {
-            choice = layout.rows[static_cast<size_t>(highlighted)].entry->id;
-            done = true;
-          } else if (key == XK_Down || key == XK_Up) {
-            const int count = static_cast<int>(layout.rows.size());
-            const int step = key == XK_Down ? 1 : -1;
-            int row = highlighted < 0 ? (step > 0 ? -1 : count) : highlighted;
-            for (int n = 0; n < count; ++n) {
-              row = (row + step + count) % count;
-              if (layout.rows[static_cast<size_t>(row)].selectable()) break;
-            }
-            if (layout.rows[static_cast<size_t>(row)].selectable()) highlighted = row;
-            paint(display, menu, gc, format, font, layout, highlighted);
-          }
-          break;
-        }
-        default:
-          break;
-      }
-    }
+  if (grabInput(display, menu)) {
+    choice = chooseEntry({display, menu, gc, format, font, layout}, attributes.event_mask);
     XUngrabKeyboard(display, CurrentTime);
     XUngrabPointer(display, CurrentTime);
   }

@@ -146,8 +146,10 @@ std::string description() {
   out << "\n"
       << uri(kUiUri) << "\n    a ui:X11UI ;\n"
       << "    lv2:requiredFeature ui:idleInterface , ui:parent ;\n"
-      << "    lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize ;\n"
-      << "    lv2:extensionData ui:idleInterface .\n";
+      << "    lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize , opts:options , "
+         "urid:map ;\n"
+      << "    opts:supportedOption ui:scaleFactor ;\n"
+      << "    lv2:extensionData ui:idleInterface , opts:interface .\n";
   return out.str();
 }
 

@@ -1,13 +1,11 @@
 #include "formats/lv2/ui/ui.h"
 
+#include <lv2/atom/atom.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
-
-#include <lv2/atom/atom.h>
-#include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
 
 #include "editor/editor.h"
 #include "formats/lv2/features.h"
@@ -18,20 +16,13 @@ namespace {
 
 bool isParameter(int index) { return index >= 0 && index < kNumParameters; }
 
-// ui:scaleFactor among the host's options (a float, or a double), mapped through its URID
-// map; 0 when the host gave none.
-double hostScaleFactor(const LV2_Feature* const* features) {
-  const auto* options =
-      static_cast<const LV2_Options_Option*>(featureData(features, LV2_OPTIONS__options));
-  const auto* map = static_cast<const LV2_URID_Map*>(featureData(features, LV2_URID__map));
-  if (!options || !map || !map->map) return 0.0;
-  const LV2_URID key = map->map(map->handle, "http://lv2plug.in/ns/extensions/ui#scaleFactor");
-  const LV2_URID isFloat = map->map(map->handle, LV2_ATOM__Float);
-  const LV2_URID isDouble = map->map(map->handle, LV2_ATOM__Double);
+// ui:scaleFactor in an options array (a float, or a double); 0 when it is not there.
+double scaleFactorIn(const LV2_Options_Option* options, LV2_URID key, LV2_URID isFloat,
+                     LV2_URID isDouble) {
+  if (!options || key == 0) return 0.0;
   for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
     if (o->key != key || !o->value) continue;
-    if (o->type == isFloat && o->size == sizeof(float))
-      return *static_cast<const float*>(o->value);
+    if (o->type == isFloat && o->size == sizeof(float)) return *static_cast<const float*>(o->value);
     if (o->type == isDouble && o->size == sizeof(double))
       return *static_cast<const double*>(o->value);
   }
@@ -59,7 +50,15 @@ Ui* Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller,
   if (!ui) return nullptr;
   ui->panel.reset(new (std::nothrow) Editor(*ui));
   if (!ui->panel) return nullptr;
-  ui->panel->setHostScale(hostScaleFactor(features));
+  const auto* map = static_cast<const LV2_URID_Map*>(featureData(features, LV2_URID__map));
+  if (map && map->map) {
+    ui->scaleKey = map->map(map->handle, LV2_UI_PREFIX "scaleFactor");
+    ui->floatType = map->map(map->handle, LV2_ATOM__Float);
+    ui->doubleType = map->map(map->handle, LV2_ATOM__Double);
+  }
+  ui->panel->setHostScale(scaleFactorIn(
+      static_cast<const LV2_Options_Option*>(featureData(features, LV2_OPTIONS__options)),
+      ui->scaleKey, ui->floatType, ui->doubleType));
   Rect size;
   ui->panel->getRect(size);
   ui->window = PanelWindow::create(parent, size.width(), size.height());
@@ -82,6 +81,12 @@ void Ui::portEvent(uint32_t port, uint32_t size, uint32_t format, const void* bu
   const int index = static_cast<int>(port);
   values[index] = std::fmin(std::fmax(value, 0.0f), 1.0f);
   panel->setParameter(index, values[index]);
+}
+
+uint32_t Ui::setOptions(const LV2_Options_Option* options) {
+  const double scale = scaleFactorIn(options, scaleKey, floatType, doubleType);
+  if (scale > 0.0) panel->setHostScale(scale);
+  return LV2_OPTIONS_SUCCESS;
 }
 
 void Ui::requestResize(int width, int height) {

@@ -4,7 +4,9 @@
 // shown; stepping the program writes the factory program's 28 values to the ports.
 #pragma once
 
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <memory>
 
@@ -31,6 +33,8 @@ class Ui final : public EditorLink {
   void portEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
   // Non-zero once the window has gone with the host's parent window.
   int idle();
+  // Options the host sets while the UI runs: ui:scaleFactor rescales the panel.
+  uint32_t setOptions(const LV2_Options_Option* options);
 
   void beginEdit(int index) override;
   void endEdit(int index) override;
@@ -51,6 +55,8 @@ class Ui final : public EditorLink {
   LV2UI_Controller controller;
   const LV2UI_Touch* touch;
   const LV2UI_Resize* resize = nullptr;
+  // ui:scaleFactor and the types its value may come in, through the host's map; 0 without one.
+  LV2_URID scaleKey = 0, floatType = 0, doubleType = 0;
   float values[kNumParameters];
   int program = 0;
   std::unique_ptr<PanelWindow> window;

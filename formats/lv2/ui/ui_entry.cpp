@@ -29,8 +29,19 @@ int idle(LV2UI_Handle handle) { return self(handle)->idle(); }
 
 const LV2UI_Idle_Interface kIdleInterface{idle};
 
+// The UI reports no options; it takes ui:scaleFactor when the host sets it.
+uint32_t getOptions(LV2_Handle, LV2_Options_Option*) { return LV2_OPTIONS_ERR_BAD_KEY; }
+uint32_t setOptions(LV2_Handle handle, const LV2_Options_Option* options) {
+  return self(handle)->setOptions(options);
+}
+
+const LV2_Options_Interface kOptionsInterface{getOptions, setOptions};
+
 const void* extensionData(const char* uri) {
-  return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
+  if (!uri) return nullptr;
+  if (std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdleInterface;
+  if (std::strcmp(uri, LV2_OPTIONS__interface) == 0) return &kOptionsInterface;
+  return nullptr;
 }
 
 const LV2UI_Descriptor kDescriptor{kUiUri, instantiate, cleanup, portEvent, extensionData};
