@@ -136,7 +136,7 @@ Result Plugin::getParamValueByString(ParamId id, Char16* text, ParamValue& value
 }
 
 ParamValue Plugin::normalizedParamToPlain(ParamId id, ParamValue value) {
-  if (!isKnownId(id)) return 0.0;
+  if (!isKnownId(id) || !std::isfinite(value)) return 0.0;
   const double steps = stepsOf(id);
   return steps > 0.0 ? std::lround(std::clamp(value, 0.0, 1.0) * steps) : value;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "formats/vst3/mapped_messages.h"
 #include "formats/vst3/text.h"
@@ -30,7 +31,12 @@ uint8_t dataByte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 1
 // A note's tuning in cents as the core's per-note detune, which holds -64..63.
 int8_t detuneOf(float cents) {
   if (!std::isfinite(cents)) return 0;
-  return static_cast<int8_t>(std::clamp(std::lround(cents), -64L, 63L));
+  return static_cast<int8_t>(std::lround(std::clamp(cents, -64.0f, 63.0f)));
+}
+
+// A double from the host as a float, where a value past the float range would be undefined.
+float narrowed(double value, double low, double high) {
+  return static_cast<float>(std::clamp(value, low, high));
 }
 
 // The MIDI message a point of a hidden mapped parameter stands for; false for any other id.
@@ -210,7 +216,9 @@ Result Plugin::canProcessSampleSize(int32_t symbolicSize) {
 
 Result Plugin::setupProcessing(ProcessSetup& setup) {
   if (setup.symbolicSampleSize != kSample32) return kResultFalse;
-  if (!core.setSampleRate(static_cast<float>(setup.sampleRate))) return kResultFalse;
+  if (!std::isfinite(setup.sampleRate) ||
+      !core.setSampleRate(narrowed(setup.sampleRate, 0.0, 1e9)))
+    return kResultFalse;
   core.setBlockSize(std::min(setup.maxSamplesPerBlock, kMaxBlockSize));
   return kResultOk;
 }
@@ -241,7 +249,9 @@ Result Plugin::process(ProcessData& data) {
   queueParameterPoints(data, frames, mapped);
   queueEvents(data, frames, mapped);
   const ProcessContext* context = data.processContext;
-  const bool hasTempo = context && (context->state & kTempoValid);
+  // A tempo past the float range would be undefined in the core's conversion: none is played.
+  const bool hasTempo = context && (context->state & kTempoValid) &&
+                        std::fabs(context->tempo) <= std::numeric_limits<float>::max();
   const Transport transport{hasTempo ? context->tempo : 120.0, hasTempo};
   core.render(channels[0], channels[1], frames, true, transport, *this);
   return kResultOk;
@@ -266,7 +276,7 @@ void Plugin::queueParameterPoints(ProcessData& data, int frames, MappedMessages&
       offset = std::clamp(offset, 0, std::max(frames - 1, 0));
       MidiMessage message;
       if (id < static_cast<ParamId>(kNumParameters)) {
-        core.queueParameter(offset, static_cast<int>(id), static_cast<float>(value));
+        core.queueParameter(offset, static_cast<int>(id), narrowed(value, 0.0, 1.0));
       } else if (id == kProgramId) {
         reportProgram(data, offset, midiSteps(value, kProgramSteps));
       } else if (mappedMessage(id, offset, value, message)) {

@@ -428,8 +428,10 @@ TEST(Vst3Plugin, AnswersBadHostInput) {
   EXPECT_NE(instance->controller->setParamNormalized(3, std::nan("")), kResultOk);
   EXPECT_NE(component.setState(nullptr), kResultOk);
   EXPECT_NE(component.getState(nullptr), kResultOk);
-  ProcessSetup bad{0, kSample32, 64, std::numeric_limits<double>::quiet_NaN()};
-  EXPECT_NE(processor.setupProcessing(bad), kResultOk);
+  for (double rate : {std::numeric_limits<double>::quiet_NaN(), 1e300, -44100.0}) {
+    ProcessSetup bad{0, kSample32, 64, rate};
+    EXPECT_NE(processor.setupProcessing(bad), kResultOk);
+  }
 
   instance->start(kRate, 64);
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -454,11 +456,12 @@ TEST(Vst3Plugin, AnswersBadHostInput) {
     instance->point(999, offset, 0.5);
     instance->point(5, offset, nan);
     instance->point(7, offset, -4.0);
+    instance->point(8, offset, 1e300);
     instance->point(kPitchBendId, offset, 1e300);
     instance->point(kProgramId, offset, -1.0);
     instance->point(kFirstControllerId, offset, nan);
   }
-  instance->context.tempo = nan;
+  instance->context.tempo = 1e300;
   bool finite = true;
   for (int frames : {0, 1, 64, 5000}) {
     ASSERT_EQ(instance->process(frames), kResultOk);
