@@ -18,10 +18,6 @@
 #include "formats/vst3/vst3.h"
 #include "instrument/core.h"
 
-namespace vorlak {
-class HostEditor;
-}
-
 namespace vorlak::vst3 {
 
 class View;
