@@ -240,10 +240,10 @@ TEST(Vst3Plugin, ListsParametersTextsAndProgramsAsTheVst2ModuleDoes) {
     }
     SCOPED_TRACE("parameter " + std::to_string(i));
     const bool reserved = i == 10 || i == 11 || i == 23;
-    EXPECT_EQ(ascii(info.title), reserved ? ascii(info.title) : vst2->parameterName(i));
     EXPECT_EQ((info.flags & kIsHidden) != 0, reserved);
     EXPECT_EQ(info.defaultNormalizedValue, vst2->parameter(i));
     if (reserved) continue;
+    EXPECT_EQ(ascii(info.title), vst2->parameterName(i));
     std::vector<double> values = {0.0, 0.25, 0.5, 0.77, 1.0};
     for (int k = 0; k <= info.stepCount && info.stepCount > 0; ++k) {
       const double normalized = controller.plainParamToNormalized(info.id, k);
