@@ -1,6 +1,7 @@
 -- Run twice by ardour_session_test.sh in ardour7-lua (Ardour hangs closing a second session in
 -- one process). First: Vorlak as a VST 3 plug-in on a MIDI track of a headless session (dummy
--- backend), a note played through it, a value set, the session saved. Then (VORLAK_RELOAD
+-- backend), a note played through it, a factory program chosen as a preset, a value set, the
+-- session saved. Then (VORLAK_RELOAD
 -- set): the session loaded again. Each result is one line the shell script checks.
 local folder = assert(os.getenv("VORLAK_SESSION"), "VORLAK_SESSION not set")
 AudioEngine:set_backend("None (Dummy)", "", "")
@@ -42,6 +43,15 @@ note:add({0x90, 45, 110})
 assert(plugin:to_plugininsert():write_immediate_event(Evoral.EventType.MIDI_EVENT, 3,
   note:to_array()), "the note was refused")
 print(string.format("note %.6f", loudest()))
+
+-- A factory program chosen as Ardour lists them, as presets from the program list: program 6's
+-- Tone is 0.4.
+local instance = plugin:to_plugininsert():plugin(0)
+local preset = instance:preset_by_label("POWER Old Leslie")
+print("preset " .. (preset and preset.uri or "none"))
+assert(preset and instance:load_preset(preset), "the program was not loaded")
+ARDOUR.LuaAPI.usleep(200000)
+print(string.format("program tone %.4f", ARDOUR.LuaAPI.get_processor_param(plugin, 3)))
 
 ARDOUR.LuaAPI.set_processor_param(plugin, 3, 0.77)
 ARDOUR.LuaAPI.usleep(200000)

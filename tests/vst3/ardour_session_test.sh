@@ -1,8 +1,9 @@
 #!/bin/sh
 # Ardour 7 as a real VST 3 host with declarations of its own: its scanner indexes the bundle,
 # then a headless ardour7-lua session loads it on a MIDI track, plays a note through it (the
-# track's meter must rise from silence), sets a value, saves and reloads the session (the value
-# comes back). ardour_session.lua does the session's part.
+# track's meter must rise from silence), chooses a factory program from the presets Ardour
+# lists (its values arrive), sets a value, saves and reloads the session (the value comes
+# back). ardour_session.lua does the session's part.
 set -u
 bundle="$1"
 script="$2"
@@ -47,10 +48,15 @@ check "$(awk -v s="${silence:-1}" 'BEGIN { exit !(s < 0.001) }'; echo $?)" \
   "the track is not silent before the note: peak ${silence:-nothing}"
 check "$(awk -v n="${note:-0}" 'BEGIN { exit !(n > 0.05) }'; echo $?)" \
   "the note did not sound: peak ${note:-nothing}"
+check "$([ "$(value preset)" = VST3-P:4B69766F566F726C616B565354330001:0006 ]; echo $?)" \
+  "Ardour does not list program 6 as a preset: $(value preset)"
+check "$([ "$(value 'program tone')" = 0.4000 ]; echo $?)" \
+  "program 6 chosen as a preset left Tone at $(value 'program tone'), not 0.4000"
 check "$([ "$(value 'reloaded tone')" = 0.7700 ]; echo $?)" \
   "the reloaded session's Tone is $(value 'reloaded tone'), not 0.7700"
 if [ "$failed" != 0 ]; then
   cat "$tmp/scan.log" "$tmp/lua.log"
   exit 1
 fi
-echo "peak before the note $silence, with it $note; Tone reloaded $(value 'reloaded tone')"
+echo "peak before the note $silence, with it $note; program 6's Tone $(value 'program tone');" \
+  "Tone reloaded $(value 'reloaded tone')"
