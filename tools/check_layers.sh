@@ -4,7 +4,9 @@
 # name, anywhere in the instrument, the engine, the chain, the editor or the other format.
 # The LV2 plug-in itself (formats/lv2 without its ui/ folder) has no panel. Window-system code
 # stays in its binding; Win32's may also be in the VST 2 module entry, which keeps the module's
-# instance handle, and in the CLAP entry, which marks its export; Xlib's in the LV2 panel's window, which takes the arrow keys itself.
+# instance handle, in the CLAP entry, which marks its export, and in the VST 3 adapter (its
+# entry, its interface's Windows calling convention and result codes, its view's idle timer);
+# Xlib's may also be in the LV2 panel's window, which takes the arrow keys itself.
 cd "$(dirname "$0")/.." || exit 2
 status=0
 
@@ -32,9 +34,10 @@ editor/platform/win32 editor/platform/x11 editor/platform/headless
 editor/platform/headless editor/platform/x11 editor/platform/win32
 editor/toolkit instrument engine chain formats tools tests
 editor engine chain formats tools tests
-formats/vst2 formats/lv2 formats/clap tools tests
-formats/lv2 formats/vst2 formats/clap tools tests
-formats/clap formats/vst2 formats/lv2 tools tests
+formats/vst2 formats/lv2 formats/clap formats/vst3 tools tests
+formats/lv2 formats/vst2 formats/clap formats/vst3 tools tests
+formats/clap formats/vst2 formats/lv2 formats/vst3 tools tests
+formats/vst3 formats/vst2 formats/lv2 formats/clap tools tests
 LAYERS
 
 # pattern of a window system's code, the places (a regular expression) that may hold it, its name
@@ -49,7 +52,7 @@ only_in() {
 }
 only_in '#include <X11/|#include "editor/platform/x11/|__linux__' 'editor/platform/x11/|formats/lv2/ui/' X11
 only_in '#include <(windows|winuser|wingdi|windef|winbase)\.h>|#include "editor/platform/win32/|_WIN32' \
-  'editor/platform/win32/|formats/(vst2|clap)/entry\.cpp:' Win32
+  'editor/platform/win32/|formats/(vst2|clap)/entry\.cpp:|formats/vst3/' Win32
 
 names='\b(AEffect|ERect|Vst[A-Z][A-Za-z0-9_]*|kVst[A-Za-z0-9_]*|audioMaster[A-Za-z0-9_]*|eff[A-Z][A-Za-z0-9_]*|VKEY_[A-Z_]*|MODIFIER_[A-Z_]*)\b'
 leaks=$(grep -rnE "$names" common engine chain instrument editor --include='*.h' --include='*.cpp')
@@ -58,7 +61,7 @@ if [ -n "$leaks" ]; then
   echo "$leaks"
   status=1
 fi
-lv2=$(grep -rnE '#include <lv2/|\bLV2(UI)?_[A-Za-z_]+' common engine chain instrument editor formats/vst2 formats/clap \
+lv2=$(grep -rnE '#include <lv2/|\bLV2(UI)?_[A-Za-z_]+' common engine chain instrument editor formats/vst2 formats/clap formats/vst3 \
   --include='*.h' --include='*.cpp')
 if [ -n "$lv2" ]; then
   echo "LV2 headers or names outside formats/lv2:"

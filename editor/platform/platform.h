@@ -54,6 +54,9 @@ class NativeWindow {
   // Handles pending events; with paintOnly, at most one pending paint and nothing else.
   virtual void dispatchEvents(WindowEvents& events, bool paintOnly) = 0;
   virtual bool alive() const = 0;
+  // The descriptor that turns readable when events wait, for a host's run loop to watch; -1
+  // when the binding has none.
+  virtual int eventDescriptor() const { return -1; }
   // Takes the window off the screen now, while painters may still hold this object: from
   // then on it is not alive, presents nothing and answers no buttons. Every binding does so.
   virtual void close() {}

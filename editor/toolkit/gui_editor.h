@@ -27,6 +27,9 @@ class GuiEditor : public HostEditor {
   int keyUp(const KeyStroke& key) override;
   bool setKnobMode(int mode) override;
   bool onWheel(float distance) override;
+  int eventDescriptor() override {
+    return frame && frame->window() ? frame->window()->eventDescriptor() : -1;
+  }
 
   // From the format after a parameter changed anywhere; value is the instrument's new one.
   virtual void setParameter(int index, float value);

@@ -45,6 +45,9 @@ class HostEditor {
   // True when the mode was taken.
   virtual bool setKnobMode(int) { return false; }
   virtual bool onWheel(float) { return false; }
+  // The descriptor on which the open panel's window system signals events, for a host's run
+  // loop to watch (idle handles them); -1 when there is none.
+  virtual int eventDescriptor() { return -1; }
 
  protected:
   EditorLink& link;

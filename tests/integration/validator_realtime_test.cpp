@@ -29,6 +29,10 @@
 #include "tests/lv2/lv2_host.h"
 #endif
 #include "tests/clap/clap_host.h"
+#ifdef VORLAK_VST3_BUNDLE
+#include "formats/vst3/parameter_ids.h"
+#include "tests/vst3/vst3_host.h"
+#endif
 
 namespace {
 
@@ -502,6 +506,85 @@ TEST(ValidatorRealtime, Lv2RunAllocatesLocksAndCallsNothing) {
   EXPECT_EQ(gLocks.load(), 0) << counts();
   EXPECT_EQ(gSystemCalls.load(), 0) << counts();
   EXPECT_GT(calls, 500);
+  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
+}
+#endif
+
+
+#ifdef VORLAK_VST3_BUNDLE
+vst3::Result watchedVst3Process(vst3::AudioProcessor& processor, vst3::ProcessData& data) {
+  tWatching = true;
+  const vst3::Result answer = processor.process(data);
+  tWatching = false;
+  return answer;
+}
+
+// The VST 3 processor's process() on the same counters: every program by the program-change
+// parameter (whose values it reports back through the host's output changes, prepared so
+// the host allocates nothing either), notes, the mapped bend and controllers, parameter points
+// at ordinary and strange values and offsets, the host's tempo, blocks of 0 to four times the
+// announced length, and a block with no output buffers.
+TEST(ValidatorRealtime, Vst3ProcessAllocatesLocksAndCallsNothing) {
+  using namespace vst3host;
+  std::string error;
+  auto module = Module::load(bundleModule(VORLAK_VST3_BUNDLE), &error);
+  ASSERT_NE(module, nullptr) << error;
+  auto plugin = Instance::create(module, &error);
+  ASSERT_NE(plugin, nullptr) << error;
+  plugin->start(44100.0, kWorkloadBlock);
+  std::vector<float> left(4 * kWorkloadBlock), right(4 * kWorkloadBlock);
+  float* channels[2] = {left.data(), right.data()};
+  AudioBusBuffers bus{2, 0, channels};
+  for (ParamId id = 0; id < kNumParameters; ++id) plugin->output.add(id, 0, 0.0);
+  for (auto& queue : plugin->output.queues) queue->points.reserve(64);
+  ProcessData data{};
+  data.symbolicSampleSize = kSample32;
+  data.numOutputs = 1;
+  data.inputParameterChanges = &plugin->input;
+  data.outputParameterChanges = &plugin->output;
+  data.inputEvents = &plugin->events;
+  data.processContext = &plugin->context;
+  const auto& strangeValues = kStrangeValues;
+  const auto& frames = kWorkloadFrames;
+  long calls = 0;
+  float peak = 0.0f;
+  resetCounts();
+  std::thread audio([&] {
+    for (int program = 0; program < 64; ++program) {
+      for (int block = 0; block < 6; ++block) {
+        const int note = 40 + (program * 5 + block * 7) % 30;
+        if (block == 0) plugin->point(kProgramId, 0, program / kProgramSteps);
+        plugin->context.tempo = 90.0 + block;
+        plugin->note(0, true, note, 0.8f);
+        plugin->note(3, true, note + 7, 0.7f);
+        plugin->note(40, false, note - 7, 0.0f);
+        plugin->point(kPitchBendId, 60, block / 6.0);
+        plugin->point(kFirstControllerId, 80, block / 5.0);
+        if (block == 4) plugin->point(kFirstControllerId + 6, 90, 0.0);
+        for (int k = 0; k < 3; ++k) {
+          const int index = (block * 5 + k + program) % 28;
+          // The style, latch and instrument are left alone so that the program keeps sounding.
+          if (index == 24 || index == 26 || index == 0) continue;
+          plugin->point(static_cast<ParamId>(index), 17 * k, strangeValues[(block + k) % 8]);
+        }
+        for (auto& queue : plugin->output.queues) queue->points.clear();
+        data.numSamples = frames[block];
+        data.outputs = block == 3 ? nullptr : &bus;
+        data.numOutputs = block == 3 ? 0 : 1;
+        watchedVst3Process(*plugin->processor, data);
+        ++calls;
+        if (block != 3)
+          for (int i = 0; i < frames[block]; ++i) peak = std::fmax(peak, std::fabs(left[i]));
+        for (auto& queue : plugin->input.queues) queue->points.clear();
+        plugin->events.list.clear();
+      }
+    }
+  });
+  audio.join();
+  EXPECT_EQ(gAllocations.load(), 0) << counts();
+  EXPECT_EQ(gLocks.load(), 0) << counts();
+  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
+  EXPECT_GT(calls, 300);
   EXPECT_GT(peak, 0.0f) << "nothing was rendered";
 }
 #endif

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The Windows module is a 64-bit DLL whose export table names its entry points (VST 2's two,
-# unless others are named after the objdump program) and nothing else, with no symbol table left in it, and which imports only from the system's own
-# libraries: no C++, GCC or thread runtime is expected of the host's machine.
+# unless others are named after the objdump program) and nothing else, with no symbol table
+# left in it, and which imports only from the system's own libraries: no C++, GCC or thread
+# runtime is expected of the host's machine.
 set -eu
 module="$1"
 objdump="${2:-x86_64-w64-mingw32-objdump}"

@@ -120,6 +120,8 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, int width, in
 
 X11Window::~X11Window() { close(); }
 
+int X11Window::eventDescriptor() const { return alive() ? ConnectionNumber(display) : -1; }
+
 void X11Window::close() {
   if (!display) return;
   {

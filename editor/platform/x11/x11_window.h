@@ -48,6 +48,7 @@ class X11Window : public NativeWindow {
   int popupMenu(const std::vector<MenuEntry>& entries, Point at, bool rightButton) override;
   void dispatchEvents(WindowEvents& events, bool paintOnly) override;
   bool alive() const override { return display && !gone; }
+  int eventDescriptor() const override;
   void close() override;
   int eventDescriptor() const override { return display ? ConnectionNumber(display) : -1; }
 

@@ -1,0 +1,33 @@
+// The module's exported functions: the factory, and the load and unload calls each platform's
+// hosts make (ModuleEntry and ModuleExit on Linux, InitDll and ExitDll on Windows), which
+// have nothing to set up.
+#include "formats/vst3/factory.h"
+#include "instrument/runtime_arena.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "editor/platform/win32/win32_platform.h"
+// Exported by the definition file.
+#define VORLAK_EXPORT extern "C"
+#else
+#define VORLAK_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+VORLAK_EXPORT vorlak::vst3::PluginFactory* GetPluginFactory() {
+  return &vorlak::vst3::moduleFactory();
+}
+
+#if defined(_WIN32)
+VORLAK_EXPORT bool InitDll() { return true; }
+VORLAK_EXPORT bool ExitDll() { return true; }
+
+// Keeps the instance handle, after which the panel's window class is named and registered.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) vorlak::setWin32ModuleInstance(instance);
+  return TRUE;
+}
+#else
+VORLAK_EXPORT bool ModuleEntry(void*) { return true; }
+VORLAK_EXPORT bool ModuleExit() { return true; }
+#endif
