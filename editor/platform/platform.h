@@ -60,9 +60,6 @@ class NativeWindow {
   // Takes the window off the screen now, while painters may still hold this object: from
   // then on it is not alive, presents nothing and answers no buttons. Every binding does so.
   virtual void close() {}
-  // The descriptor the window's events arrive on, for hosts that wait on descriptors and call
-  // back when it is readable; -1 where the window system has none (Win32, headless).
-  virtual int eventDescriptor() const { return -1; }
   // The panel's scale, for what the binding draws itself (menus).
   void setScale(double factor) { scale = factor; }
 

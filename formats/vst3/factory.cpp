@@ -4,6 +4,7 @@
 
 #include "formats/vst3/plugin.h"
 #include "formats/vst3/text.h"
+#include "vorlak_version.h"
 
 namespace vorlak::vst3 {
 namespace {

@@ -50,7 +50,6 @@ class X11Window : public NativeWindow {
   bool alive() const override { return display && !gone; }
   int eventDescriptor() const override;
   void close() override;
-  int eventDescriptor() const override { return display ? ConnectionNumber(display) : -1; }
 
   unsigned long id() const { return window; }
 
