@@ -60,21 +60,6 @@ Excitation chooseExcitation(int type, int note, float dampVelocity) {
   }
 }
 
-inline float clampAbs(float x, float limit) {
-  return x < -limit ? -limit : (x > limit ? limit : x);
-}
-
-inline float approach(float value, float target, float step) {
-  if (value < target) return value + step < target ? value + step : target;
-  if (value > target) return value - step > target ? value - step : target;
-  return value;
-}
-
-inline float readLine(const float* line, uint32_t write, uint32_t whole, float fraction) {
-  return line[(write - whole) & kLineMask] * (1.0f - fraction) +
-         line[(write - whole - 1) & kLineMask] * fraction;
-}
-
 // Loop lengths beyond the line would alias; the longest a real note needs fits at any rate
 // up to 44.1 kHz and is held at the line length above that.
 inline float limitLength(float length) {
@@ -101,129 +86,6 @@ struct PassConstants {
   Excitation excitation;
   PickupStage pickup;
 };
-
-void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, float fretLevel,
-                 float* left, int offset, int length, float rampStep) {
-  const float* feedback = engine.feedbackRing;
-  const uint32_t feedbackStart = engine.feedbackReadPos;
-
-  const int16_t* table = nullptr;
-  float tableEnd = 0.0f;
-  float sampleScale = 0.0f;
-  if (c.excitation.slot >= 0) {
-    const ExcitationSample& sample = engine.tables.excitation[c.excitation.slot];
-    table = sample.values;
-    tableEnd = static_cast<float>(sample.count - 1);
-    sampleScale = c.excitation.gain * c.amplitude / 32768.0f;
-  }
-  const float noiseScale = c.amplitude * 0.125f;
-  const float positionStep = c.excitationStep * c.excitation.rate;
-
-  const auto wholeA = static_cast<uint32_t>(c.lengthA);
-  const float fractionA = c.lengthA - static_cast<float>(wholeA);
-  const auto wholeB = static_cast<uint32_t>(c.lengthB);
-  const float fractionB = c.lengthB - static_cast<float>(wholeB);
-  const float oneMinusG = 1.0f - c.g;
-  const float oneMinusCe = 1.0f - c.ce;
-  const bool released = voice.gate < 0.5f;
-  const bool exciting = voice.envState != kEnvOff;
-  const PickupStage& p = c.pickup;
-  const float fretPhaseStep = 441.0f * engine.inverseRate;
-
-  float amp = voice.excitationAmp;
-  float position = voice.excitationPos;
-  float releaseTime = voice.releaseTime;
-  float stateA = voice.loopStateA;
-  float stateB = voice.loopStateB;
-  float fretState = voice.fretNoiseState;
-  float low = voice.filterLow;
-  float band = voice.filterBand;
-  float high = voice.filterHigh;
-  uint32_t writeA = voice.writeA;
-  uint32_t writeB = voice.writeB;
-  float fretAmp = engine.fretNoiseAmp;
-  float fretPhase = engine.fretNoisePhase;
-  uint32_t noise = engine.noiseState;
-  bool exhausted = false;
-  float* lineA = voice.lineA;
-  float* lineB = voice.lineB;
-  float* history = voice.pickupLine;
-  float* out = left + offset;
-
-  for (int k = 0; k < length; ++k) {
-    float e = kTiny;
-    if (exciting) {
-      amp = approach(amp, c.target, rampStep);
-      if (!table) {
-        e = (static_cast<float>(nextNoise(noise)) * 3.051e-5f - 0.5f) * amp * noiseScale;
-      } else if (position < tableEnd) {
-        const auto i = static_cast<int>(position);
-        const float f = position - static_cast<float>(i);
-        e = (static_cast<float>(table[i]) * (1.0f - f) + static_cast<float>(table[i + 1]) * f) *
-            amp * sampleScale;
-        position += positionStep;
-      } else {
-        exhausted = true;
-      }
-    }
-    if (fretAmp > 0.005f) {
-      const float phase = fretPhase;
-      const float a = fretAmp;
-      fretPhase += fretPhaseStep;
-      fretPhase -= static_cast<float>(static_cast<int>(fretPhase));
-      fretAmp *= 0.9997f;
-      e = ((phase - 0.5f) * a * c.velocityScale + e) * c.ce + oneMinusCe * fretState;
-      fretState = e;
-    }
-    const float direct = e * fretLevel;
-
-    ++writeB;
-    const float xB = readLine(lineB, writeB, wholeB, fractionB);
-    const float fb =
-        feedback[(feedbackStart + static_cast<uint32_t>(k)) & kLineMask] * c.feedbackGain;
-    ++writeA;
-    const float xA = readLine(lineA, writeA, wholeA, fractionA);
-
-    const float inA = clampAbs(xA * c.loopGain + e + fb, c.clip);
-    const float inB = clampAbs(xB * c.loopGain + e + fb, c.clip);
-    stateA = inA * c.g + oneMinusG * stateA;
-    lineA[writeA & kLineMask] = stateA;
-    stateB = inB * c.g + oneMinusG * stateB;
-    lineB[writeB & kLineMask] = stateB;
-
-    float y = (inB * 0.4f + inA) * 0.85f + direct;
-    if (released) {
-      releaseTime += c.excitationStep;
-      amp = approach(amp, 0.0f, rampStep);
-      y *= amp;
-    }
-    y = clampAbs(y, c.clip);
-    history[writeA & kLineMask] = y;
-
-    const float s = y + p.weight1 * history[(writeA - p.distance1) & kLineMask] +
-                    p.weight2 * history[(writeA - p.distance2) & kLineMask];
-    low = low + p.filterCoefficient * band;
-    high = (s + kTiny) * 0.5f - low - band * 0.5f;
-    band = band + p.filterCoefficient * high;
-    out[k] += p.makeUpGain * low;
-  }
-
-  voice.excitationAmp = amp;
-  voice.excitationPos = position;
-  voice.releaseTime = releaseTime;
-  voice.loopStateA = stateA;
-  voice.loopStateB = stateB;
-  voice.fretNoiseState = fretState;
-  voice.filterLow = low;
-  voice.filterBand = band;
-  voice.filterHigh = high;
-  voice.writeA = writeA;
-  voice.writeB = writeB;
-  engine.fretNoiseAmp = fretAmp;
-  engine.fretNoisePhase = fretPhase;
-  engine.noiseState = noise;
-  if (exhausted) voice.envState = kEnvOff;
-}
 
 PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voice) {
   const int type = patch.strings;
@@ -277,6 +139,325 @@ PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voi
   return c;
 }
 
+// Four floats or four 32-bit masks, one per lane. Each lane runs exactly the operations of the
+// one-voice loop in the same order, each one rounded alike, so its voice keeps every bit;
+// a choice becomes a select on a mask, its both sides computed.
+using Floats = float __attribute__((vector_size(16)));
+using Masks = int __attribute__((vector_size(16)));
+
+inline Floats splat(float x) { return Floats{x, x, x, x}; }
+
+inline Floats clampAbs(Floats x, Floats limit, Floats negativeLimit) {
+  return x < negativeLimit ? negativeLimit : (x > limit ? limit : x);
+}
+
+inline Floats approach(Floats value, Floats target, Floats step) {
+  const Floats up = value + step;
+  const Floats down = value - step;
+  return value < target ? (up < target ? up : target)
+                        : (value > target ? (down > target ? down : target) : value);
+}
+
+inline Floats loadLanes(const float* p) {
+  Floats v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline Masks loadMasks(const int32_t* p) {
+  Masks v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void storeLanes(float* p, Floats v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// Lanes past the group's voices hold zeros and are neither read from nor written to memory.
+struct LaneGroup {
+  int count;
+  StringVoice* voices[kLanes];
+  const int16_t* tables[kLanes];  // a zero pair for noise voices
+  uint32_t wholeA[kLanes], wholeB[kLanes];
+  uint32_t distance1[kLanes], distance2[kLanes];
+  Floats target, g, oneMinusG, oneMinusCe, ce, feedbackGain, loopGain, excitationStep;
+  Floats velocityScale, clip, negativeClip, noiseScale, sampleScale, positionStep, tableEnd;
+  Floats fractionA, restA, fractionB, restB;
+  Floats weight1, weight2, filterCoefficient, makeUpGain;
+  Masks exciting, noise, sampled, released;
+  bool anyExciting, anyReleased;
+};
+
+constexpr int16_t kNoSample[2] = {0, 0};
+
+template <int N, bool Exciting, bool Released, bool Fret>
+void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
+                 const float* fretDraws, const int32_t* fretOn, float fretLevel, float rampStep,
+                 float* output, int length, uint32_t feedbackStart) {
+  const float* feedback = engine.feedbackRing;
+  const Floats ramp = splat(rampStep);
+  const Floats zero = splat(0.0f);
+  const Floats level = splat(fretLevel);
+
+  Floats amp{}, position{}, releaseTime{}, stateA{}, stateB{}, fretState{}, low{}, band{},
+      high{};
+  uint32_t writeA[N], writeB[N];
+  float* lineA[N];
+  float* lineB[N];
+  float* history[N];
+  for (int v = 0; v < N; ++v) {
+    StringVoice& voice = *L.voices[v];
+    amp[v] = voice.excitationAmp;
+    position[v] = voice.excitationPos;
+    releaseTime[v] = voice.releaseTime;
+    stateA[v] = voice.loopStateA;
+    stateB[v] = voice.loopStateB;
+    fretState[v] = voice.fretNoiseState;
+    low[v] = voice.filterLow;
+    band[v] = voice.filterBand;
+    high[v] = voice.filterHigh;
+    writeA[v] = voice.writeA;
+    writeB[v] = voice.writeB;
+    lineA[v] = voice.lineA;
+    lineB[v] = voice.lineB;
+    history[v] = voice.pickupLine;
+  }
+  Masks exhausted{};
+
+  for (int k = 0; k < length; ++k) {
+    Floats e = splat(kTiny);
+    if constexpr (Exciting) {
+      amp = L.exciting ? approach(amp, L.target, ramp) : amp;
+      const Masks inside = position < L.tableEnd;
+      const Masks reading = L.sampled & inside;
+      exhausted |= L.sampled & ~inside;
+      const Masks whole = __builtin_convertvector(position, Masks);
+      const Floats f = position - __builtin_convertvector(whole, Floats);
+      Floats first{}, second{};
+      for (int v = 0; v < N; ++v) {
+        const int16_t* at = reading[v] ? L.tables[v] + whole[v] : kNoSample;
+        first[v] = static_cast<float>(at[0]);
+        second[v] = static_cast<float>(at[1]);
+      }
+      const Floats sampled = (first * (1.0f - f) + second * f) * amp * L.sampleScale;
+      const Floats noise = loadLanes(noiseDraws + kLanes * k) * amp * L.noiseScale;
+      e = L.noise ? noise : (reading ? sampled : e);
+      position = reading ? position + L.positionStep : position;
+    }
+    if constexpr (Fret) {
+      const Floats buzz = (loadLanes(fretDraws + kLanes * k) * L.velocityScale + e) * L.ce +
+                          L.oneMinusCe * fretState;
+      const Masks on = loadMasks(fretOn + kLanes * k);
+      e = on ? buzz : e;
+      fretState = on ? buzz : fretState;
+    }
+    const Floats direct = e * level;
+
+    Floats b0{}, b1{}, a0{}, a1{};
+    for (int v = 0; v < N; ++v) {
+      const uint32_t wb = ++writeB[v] - L.wholeB[v];
+      b0[v] = lineB[v][wb & kLineMask];
+      b1[v] = lineB[v][(wb - 1) & kLineMask];
+      const uint32_t wa = ++writeA[v] - L.wholeA[v];
+      a0[v] = lineA[v][wa & kLineMask];
+      a1[v] = lineA[v][(wa - 1) & kLineMask];
+    }
+    const Floats xB = b0 * L.restB + b1 * L.fractionB;
+    const Floats fb =
+        splat(feedback[(feedbackStart + static_cast<uint32_t>(k)) & kLineMask]) * L.feedbackGain;
+    const Floats xA = a0 * L.restA + a1 * L.fractionA;
+
+    const Floats inA = clampAbs(xA * L.loopGain + e + fb, L.clip, L.negativeClip);
+    const Floats inB = clampAbs(xB * L.loopGain + e + fb, L.clip, L.negativeClip);
+    stateA = inA * L.g + L.oneMinusG * stateA;
+    stateB = inB * L.g + L.oneMinusG * stateB;
+
+    Floats y = (inB * 0.4f + inA) * 0.85f + direct;
+    if constexpr (Released) {
+      releaseTime = L.released ? releaseTime + L.excitationStep : releaseTime;
+      amp = L.released ? approach(amp, zero, ramp) : amp;
+      y = L.released ? y * amp : y;
+    }
+    y = clampAbs(y, L.clip, L.negativeClip);
+
+    Floats h1{}, h2{};
+    for (int v = 0; v < N; ++v) {
+      const uint32_t w = writeA[v];
+      lineA[v][w & kLineMask] = stateA[v];
+      lineB[v][writeB[v] & kLineMask] = stateB[v];
+      history[v][w & kLineMask] = y[v];
+      h1[v] = history[v][(w - L.distance1[v]) & kLineMask];
+      h2[v] = history[v][(w - L.distance2[v]) & kLineMask];
+    }
+    const Floats s = y + L.weight1 * h1 + L.weight2 * h2;
+    low = low + L.filterCoefficient * band;
+    high = (s + kTiny) * 0.5f - low - band * 0.5f;
+    band = band + L.filterCoefficient * high;
+    storeLanes(output + kLanes * k, L.makeUpGain * low);
+  }
+
+  for (int v = 0; v < N; ++v) {
+    StringVoice& voice = *L.voices[v];
+    voice.excitationAmp = amp[v];
+    voice.excitationPos = position[v];
+    voice.releaseTime = releaseTime[v];
+    voice.loopStateA = stateA[v];
+    voice.loopStateB = stateB[v];
+    voice.fretNoiseState = fretState[v];
+    voice.filterLow = low[v];
+    voice.filterBand = band[v];
+    voice.filterHigh = high[v];
+    voice.writeA = writeA[v];
+    voice.writeB = writeB[v];
+    if (exhausted[v]) voice.envState = kEnvOff;
+  }
+}
+
+template <int N>
+void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
+                 const float* fretDraws, const int32_t* fretOn, bool fret, float fretLevel,
+                 float rampStep, float* output, int length, uint32_t feedbackStart) {
+  using Kernel = void (*)(Engine&, const LaneGroup&, const float*, const float*, const int32_t*,
+                          float, float, float*, int, uint32_t);
+  // Indexed by exciting, released and fret noise, so no lane pays for a stage none of them has.
+  static constexpr Kernel kKernels[8] = {
+      renderLanes<N, false, false, false>, renderLanes<N, false, false, true>,
+      renderLanes<N, false, true, false>,  renderLanes<N, false, true, true>,
+      renderLanes<N, true, false, false>,  renderLanes<N, true, false, true>,
+      renderLanes<N, true, true, false>,   renderLanes<N, true, true, true>,
+  };
+  const int which = (L.anyExciting ? 4 : 0) + (L.anyReleased ? 2 : 0) + (fret ? 1 : 0);
+  kKernels[which](engine, L, noiseDraws, fretDraws, fretOn, fretLevel, rampStep, output, length,
+                  feedbackStart);
+}
+
+// The voices that sound in this pass, in order, four to a group: the shared generators drawn
+// voice after voice, the groups rendered, and their outputs added voice after voice.
+void renderSounding(Engine& engine, StringVoice* const* sounding, const PassConstants* constants,
+                    int count, float fretLevel, float rampStep, float* out, int length,
+                    uint32_t feedbackStart) {
+  LaneScratch& scratch = engine.lanes;
+  LaneGroup groups[kLaneGroups];
+  const int groupCount = (count + kLanes - 1) / kLanes;
+  uint32_t noise = engine.noiseState;
+  float fretAmp = engine.fretNoiseAmp;
+  float fretPhase = engine.fretNoisePhase;
+  const bool fret = fretAmp > 0.005f;
+  const float fretPhaseStep = 441.0f * engine.inverseRate;
+
+  for (int g = 0; g < groupCount; ++g) {
+    LaneGroup& L = groups[g];
+    L = LaneGroup{};
+    L.count = std::min(kLanes, count - g * kLanes);
+    for (int v = 0; v < L.count; ++v) {
+      const int n = g * kLanes + v;
+      StringVoice& voice = *sounding[n];
+      const PassConstants& c = constants[n];
+      const bool exciting = voice.envState != kEnvOff;
+      const bool released = voice.gate < 0.5f;
+      L.voices[v] = &voice;
+      L.tables[v] = kNoSample;
+      if (c.excitation.slot >= 0) {
+        const ExcitationSample& sample = engine.tables.excitation[c.excitation.slot];
+        L.tables[v] = sample.values;
+        L.tableEnd[v] = static_cast<float>(sample.count - 1);
+        L.sampleScale[v] = c.excitation.gain * c.amplitude / 32768.0f;
+      }
+      L.noiseScale[v] = c.amplitude * 0.125f;
+      L.positionStep[v] = c.excitationStep * c.excitation.rate;
+      L.wholeA[v] = static_cast<uint32_t>(c.lengthA);
+      L.fractionA[v] = c.lengthA - static_cast<float>(L.wholeA[v]);
+      L.restA[v] = 1.0f - L.fractionA[v];
+      L.wholeB[v] = static_cast<uint32_t>(c.lengthB);
+      L.fractionB[v] = c.lengthB - static_cast<float>(L.wholeB[v]);
+      L.restB[v] = 1.0f - L.fractionB[v];
+      L.target[v] = c.target;
+      L.g[v] = c.g;
+      L.oneMinusG[v] = 1.0f - c.g;
+      L.ce[v] = c.ce;
+      L.oneMinusCe[v] = 1.0f - c.ce;
+      L.feedbackGain[v] = c.feedbackGain;
+      L.loopGain[v] = c.loopGain;
+      L.excitationStep[v] = c.excitationStep;
+      L.velocityScale[v] = c.velocityScale;
+      L.clip[v] = c.clip;
+      L.negativeClip[v] = -c.clip;
+      L.distance1[v] = c.pickup.distance1;
+      L.distance2[v] = c.pickup.distance2;
+      L.weight1[v] = c.pickup.weight1;
+      L.weight2[v] = c.pickup.weight2;
+      L.filterCoefficient[v] = c.pickup.filterCoefficient;
+      L.makeUpGain[v] = c.pickup.makeUpGain;
+      L.exciting[v] = exciting ? -1 : 0;
+      L.noise[v] = exciting && c.excitation.slot < 0 ? -1 : 0;
+      L.sampled[v] = exciting && c.excitation.slot >= 0 ? -1 : 0;
+      L.released[v] = released ? -1 : 0;
+      L.anyExciting = L.anyExciting || exciting;
+      L.anyReleased = L.anyReleased || released;
+
+      // The shared generators, advanced as the one-voice loop advanced them: this voice's
+      // whole pass, then the next voice's.
+      if (exciting && c.excitation.slot < 0) {
+        float* draws = scratch.noise[g] + v;
+        for (int k = 0; k < length; ++k)
+          draws[kLanes * k] = static_cast<float>(nextNoise(noise)) * 3.051e-5f - 0.5f;
+      }
+      if (fret) {
+        float* buzz = scratch.fretNoise[g] + v;
+        int32_t* on = scratch.fretOn[g] + v;
+        for (int k = 0; k < length; ++k) {
+          const bool sounds = fretAmp > 0.005f;
+          buzz[kLanes * k] = sounds ? (fretPhase - 0.5f) * fretAmp : 0.0f;
+          on[kLanes * k] = sounds ? -1 : 0;
+          if (sounds) {
+            fretPhase += fretPhaseStep;
+            fretPhase -= static_cast<float>(static_cast<int>(fretPhase));
+            fretAmp *= 0.9997f;
+          }
+        }
+      }
+    }
+  }
+  engine.noiseState = noise;
+  engine.fretNoiseAmp = fretAmp;
+  engine.fretNoisePhase = fretPhase;
+
+  for (int g = 0; g < groupCount; ++g) {
+    const LaneGroup& L = groups[g];
+    const float* noiseDraws = scratch.noise[g];
+    const float* fretDraws = scratch.fretNoise[g];
+    const int32_t* fretOn = scratch.fretOn[g];
+    float* output = scratch.output[g];
+    switch (L.count) {
+      case 1:
+        renderLanes<1>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+      case 2:
+        renderLanes<2>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+      case 3:
+        renderLanes<3>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+      default:
+        renderLanes<4>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+    }
+  }
+
+  for (int g = 0; g < groupCount; ++g) {
+    const float* output = scratch.output[g];
+    const int lanes = groups[g].count;
+    for (int k = 0; k < length; ++k) {
+      float sum = out[k];
+      for (int v = 0; v < lanes; ++v) sum += output[kLanes * k + v];
+      out[k] = sum;
+    }
+  }
+}
+
 }  // namespace
 
 void renderStrings(Engine& engine, const Patch& patch, float* left, float* right, int offset,
@@ -290,6 +471,9 @@ void renderStrings(Engine& engine, const Patch& patch, float* left, float* right
 
   if (engine.silenceCount <= 3) {
     const float window = 0.2f * engine.sampleRate;
+    StringVoice* sounding[kVoiceCount];
+    PassConstants constants[kVoiceCount];
+    int count = 0;
     for (StringVoice& voice : engine.voices) {
       voice.age = saturatingIncrement(voice.age);
       if (voice.startDelay != 0 || !(voice.releaseTime < window)) continue;
@@ -298,8 +482,16 @@ void renderStrings(Engine& engine, const Patch& patch, float* left, float* right
         engine.feedbackDrive = std::fmin(voice.velocity * 1.5f, 1.0f);
         voice.dampVelocity = voice.velocity;
       }
-      const PassConstants constants = passConstants(engine, patch, voice);
-      renderVoice(engine, voice, constants, patch.fretLevel, left, offset, length, rampStep);
+      constants[count] = passConstants(engine, patch, voice);
+      sounding[count++] = &voice;
+    }
+    // The render loop's passes are at most one tick long; a longer call is rendered in
+    // pieces, each voice's draws of the shared generators then coming piece by piece.
+    for (int done = 0; count > 0 && done < length;) {
+      const int piece = std::min(kPassCapacity, length - done);
+      renderSounding(engine, sounding, constants, count, patch.fretLevel, rampStep,
+                     left + offset + done, piece, readStart + static_cast<uint32_t>(done));
+      done += piece;
     }
     if (engine.stringsActive && right)
       std::copy(left + offset, left + offset + length, right + offset);
