@@ -147,8 +147,11 @@ using Masks = int __attribute__((vector_size(16)));
 
 inline Floats splat(float x) { return Floats{x, x, x, x}; }
 
+// x < -limit ? -limit : (x > limit ? limit : x) for a limit above 0, not a number passing
+// through as there; written as the two selects that are one minimum and one maximum each.
 inline Floats clampAbs(Floats x, Floats limit, Floats negativeLimit) {
-  return x < negativeLimit ? negativeLimit : (x > limit ? limit : x);
+  const Floats below = limit < x ? limit : x;
+  return negativeLimit > below ? negativeLimit : below;
 }
 
 inline Floats approach(Floats value, Floats target, Floats step) {
@@ -223,7 +226,10 @@ void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
   }
   Masks exhausted{};
 
-  for (int k = 0; k < length; ++k) {
+  // One frame of every lane. loops(a0, a1, b0, b1) reads the two loops' taps, writeBack
+  // (stateA, stateB, y, h1, h2) writes the lines and the output history and reads the
+  // pickup taps, in the one-voice loop's order.
+  auto frame = [&](int k, auto&& loops, auto&& writeBack) {
     Floats e = splat(kTiny);
     if constexpr (Exciting) {
       amp = L.exciting ? approach(amp, L.target, ramp) : amp;
@@ -253,14 +259,7 @@ void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
     const Floats direct = e * level;
 
     Floats b0{}, b1{}, a0{}, a1{};
-    for (int v = 0; v < N; ++v) {
-      const uint32_t wb = ++writeB[v] - L.wholeB[v];
-      b0[v] = lineB[v][wb & kLineMask];
-      b1[v] = lineB[v][(wb - 1) & kLineMask];
-      const uint32_t wa = ++writeA[v] - L.wholeA[v];
-      a0[v] = lineA[v][wa & kLineMask];
-      a1[v] = lineA[v][(wa - 1) & kLineMask];
-    }
+    loops(a0, a1, b0, b1);
     const Floats xB = b0 * L.restB + b1 * L.fractionB;
     const Floats fb =
         splat(feedback[(feedbackStart + static_cast<uint32_t>(k)) & kLineMask]) * L.feedbackGain;
@@ -280,19 +279,97 @@ void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
     y = clampAbs(y, L.clip, L.negativeClip);
 
     Floats h1{}, h2{};
-    for (int v = 0; v < N; ++v) {
-      const uint32_t w = writeA[v];
-      lineA[v][w & kLineMask] = stateA[v];
-      lineB[v][writeB[v] & kLineMask] = stateB[v];
-      history[v][w & kLineMask] = y[v];
-      h1[v] = history[v][(w - L.distance1[v]) & kLineMask];
-      h2[v] = history[v][(w - L.distance2[v]) & kLineMask];
-    }
+    writeBack(stateA, stateB, y, h1, h2);
     const Floats s = y + L.weight1 * h1 + L.weight2 * h2;
     low = low + L.filterCoefficient * band;
     high = (s + kTiny) * 0.5f - low - band * 0.5f;
     band = band + L.filterCoefficient * high;
     storeLanes(output + kLanes * k, L.makeUpGain * low);
+  };
+
+  // Every line position is reduced to the ring at each access only where a run crosses a
+  // ring's end; elsewhere each lane's taps walk on as plain pointers.
+  for (int k = 0; k < length;) {
+    int run = length - k;
+    const float* pairA[N];
+    const float* pairB[N];
+    float* outA[N];
+    float* outB[N];
+    float* outY[N];
+    const float* tap1[N];
+    const float* tap2[N];
+    for (int v = 0; v < N; ++v) {
+      const uint32_t nextA = writeA[v] + 1;
+      const uint32_t nextB = writeB[v] + 1;
+      const uint32_t firstA = (nextA - L.wholeA[v] - 1) & kLineMask;
+      const uint32_t firstB = (nextB - L.wholeB[v] - 1) & kLineMask;
+      const uint32_t at = nextA & kLineMask;
+      const uint32_t atB = nextB & kLineMask;
+      const uint32_t t1 = (nextA - L.distance1[v]) & kLineMask;
+      const uint32_t t2 = (nextA - L.distance2[v]) & kLineMask;
+      pairA[v] = lineA[v] + firstA;
+      pairB[v] = lineB[v] + firstB;
+      outA[v] = lineA[v] + at;
+      outB[v] = lineB[v] + atB;
+      outY[v] = history[v] + at;
+      tap1[v] = history[v] + t1;
+      tap2[v] = history[v] + t2;
+      const uint32_t room = std::min({kLineMask - firstA, kLineMask - firstB, kLineSize - at,
+                                      kLineSize - atB, kLineSize - t1, kLineSize - t2});
+      run = static_cast<int>(std::min<uint32_t>(static_cast<uint32_t>(run), room));
+    }
+    if (run == 0) {
+      frame(
+          k,
+          [&](Floats& a0, Floats& a1, Floats& b0, Floats& b1) {
+            for (int v = 0; v < N; ++v) {
+              const uint32_t wb = ++writeB[v] - L.wholeB[v];
+              b0[v] = lineB[v][wb & kLineMask];
+              b1[v] = lineB[v][(wb - 1) & kLineMask];
+              const uint32_t wa = ++writeA[v] - L.wholeA[v];
+              a0[v] = lineA[v][wa & kLineMask];
+              a1[v] = lineA[v][(wa - 1) & kLineMask];
+            }
+          },
+          [&](Floats stateA, Floats stateB, Floats y, Floats& h1, Floats& h2) {
+            for (int v = 0; v < N; ++v) {
+              const uint32_t w = writeA[v];
+              lineA[v][w & kLineMask] = stateA[v];
+              lineB[v][writeB[v] & kLineMask] = stateB[v];
+              history[v][w & kLineMask] = y[v];
+              h1[v] = history[v][(w - L.distance1[v]) & kLineMask];
+              h2[v] = history[v][(w - L.distance2[v]) & kLineMask];
+            }
+          });
+      ++k;
+      continue;
+    }
+    for (int j = 0; j < run; ++j) {
+      frame(
+          k + j,
+          [&](Floats& a0, Floats& a1, Floats& b0, Floats& b1) {
+            for (int v = 0; v < N; ++v) {
+              b1[v] = pairB[v][j];
+              b0[v] = pairB[v][j + 1];
+              a1[v] = pairA[v][j];
+              a0[v] = pairA[v][j + 1];
+            }
+          },
+          [&](Floats stateA, Floats stateB, Floats y, Floats& h1, Floats& h2) {
+            for (int v = 0; v < N; ++v) {
+              outA[v][j] = stateA[v];
+              outB[v][j] = stateB[v];
+              outY[v][j] = y[v];
+              h1[v] = tap1[v][j];
+              h2[v] = tap2[v][j];
+            }
+          });
+    }
+    for (int v = 0; v < N; ++v) {
+      writeA[v] += static_cast<uint32_t>(run);
+      writeB[v] += static_cast<uint32_t>(run);
+    }
+    k += run;
   }
 
   for (int v = 0; v < N; ++v) {
@@ -328,6 +405,16 @@ void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
   const int which = (L.anyExciting ? 4 : 0) + (L.anyReleased ? 2 : 0) + (fret ? 1 : 0);
   kKernels[which](engine, L, noiseDraws, fretDraws, fretOn, fretLevel, rampStep, output, length,
                   feedbackStart);
+}
+
+// Adds the first N lanes' outputs to out, lane after lane.
+template <int N>
+void addLanes(float* out, const float* output, int length) {
+  for (int k = 0; k < length; ++k) {
+    float sum = out[k];
+    for (int v = 0; v < N; ++v) sum += output[kLanes * k + v];
+    out[k] = sum;
+  }
 }
 
 // The voices that sound in this pass, in order, four to a group: the shared generators drawn
@@ -449,11 +536,19 @@ void renderSounding(Engine& engine, StringVoice* const* sounding, const PassCons
 
   for (int g = 0; g < groupCount; ++g) {
     const float* output = scratch.output[g];
-    const int lanes = groups[g].count;
-    for (int k = 0; k < length; ++k) {
-      float sum = out[k];
-      for (int v = 0; v < lanes; ++v) sum += output[kLanes * k + v];
-      out[k] = sum;
+    switch (groups[g].count) {
+      case 1:
+        addLanes<1>(out, output, length);
+        break;
+      case 2:
+        addLanes<2>(out, output, length);
+        break;
+      case 3:
+        addLanes<3>(out, output, length);
+        break;
+      default:
+        addLanes<4>(out, output, length);
+        break;
     }
   }
 }
