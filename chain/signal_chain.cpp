@@ -80,6 +80,8 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
   const CabinetModel& cab = cabinetModel(patch.cabType);
   const uint32_t distance = reflectionDistance(cab.reflectionFrames, engine.sampleRate);
   const float cutoff = cab.cutoff * engine.inverseRate * 44100.0f;
+  const LadderFilter::Coefficients ladderCoefficients =
+      LadderFilter::unclamped(cutoff, cab.resonance);
   const float* sineTable = engine.sineTable;
   const float drive = engine.feedbackDrive;
   const float excite = Type == kAmpDry ? 0.0f : 0.7f;
@@ -103,7 +105,7 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
     const float fb = s.feedbackAmount * resonator.band;
     const float v = ampStage<Type>(amp, eq, s, sineTable, left[i], fb);
 
-    const float q = ladder.stepUnclamped(v, cutoff, cab.resonance) * 0.25f;
+    const float q = ladder.step(v, ladderCoefficients) * 0.25f;
     cabinet.ring[reflectionPos & (kReflectionSize - 1)] = q;
     const float reflected = q + cabinet.ring[(reflectionPos - distance) & (kReflectionSize - 1)];
     ++reflectionPos;
