@@ -2,8 +2,11 @@
 // fret-noise buzz) drives two slightly detuned feedback delay loops, each with a one-pole
 // lowpass and a hard clip. Per-note values are worked out once per pass; the sample loop
 // touches only locals and the voice's own lines.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/engine.h"
 #include "engine/maths.h"
@@ -174,6 +177,27 @@ inline Masks loadMasks(const int32_t* p) {
 }
 
 inline void storeLanes(float* p, Floats v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// The two neighbouring taps of each lane's loop, read as one 64-bit word a lane and
+// transposed: first gets each lane's pair[v][j], second its pair[v][j + 1].
+inline __m128 loadPair(const float* p) {
+  double word;
+  std::memcpy(&word, p, sizeof word);
+  return _mm_castpd_ps(_mm_set_sd(word));
+}
+
+template <int N>
+inline void transposePairs(const float* const* pair, int j, Floats& first, Floats& second) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 p0 = loadPair(pair[0] + j);
+  const __m128 p1 = N > 1 ? loadPair(pair[N > 1 ? 1 : 0] + j) : zero;
+  const __m128 p2 = N > 2 ? loadPair(pair[N > 2 ? 2 : 0] + j) : zero;
+  const __m128 p3 = N > 3 ? loadPair(pair[N > 3 ? 3 : 0] + j) : zero;
+  const __m128 low = _mm_unpacklo_ps(p0, p1);
+  const __m128 high = _mm_unpacklo_ps(p2, p3);
+  first = reinterpret_cast<Floats>(_mm_movelh_ps(low, high));
+  second = reinterpret_cast<Floats>(_mm_movehl_ps(high, low));
+}
 
 // Lanes past the group's voices hold zeros and are neither read from nor written to memory.
 struct LaneGroup {
@@ -348,12 +372,8 @@ void renderLanes(Engine& engine, const LaneGroup& L, const float* noiseDraws,
       frame(
           k + j,
           [&](Floats& a0, Floats& a1, Floats& b0, Floats& b1) {
-            for (int v = 0; v < N; ++v) {
-              b1[v] = pairB[v][j];
-              b0[v] = pairB[v][j + 1];
-              a1[v] = pairA[v][j];
-              a0[v] = pairA[v][j + 1];
-            }
+            transposePairs<N>(pairA, j, a1, a0);
+            transposePairs<N>(pairB, j, b1, b0);
           },
           [&](Floats stateA, Floats stateB, Floats y, Floats& h1, Floats& h2) {
             for (int v = 0; v < N; ++v) {
