@@ -55,6 +55,9 @@ FILE_STAGES = {
     "cabinet.cpp": "cabinet",
     "ladder_filter.h": "cabinet",
     "state_variable.h": "resonator and output voicing",
+    # The string lanes' SSE2 loads and shuffles of the loops' taps.
+    "emmintrin.h": "two loops",
+    "xmmintrin.h": "two loops",
 }
 
 
@@ -62,7 +65,7 @@ def line_stage(path, text):
     name = os.path.basename(path)
     if name in FILE_STAGES:
         return FILE_STAGES[name]
-    if name == "string_model.cpp":
+    if name in ("string_model.cpp", "string_lanes.h"):
         for stage, pattern in STRING_RULES:
             if re.search(pattern, text):
                 return stage
