@@ -2,6 +2,9 @@
 // SSE2 vector. Each lane runs exactly the operations of the one-voice loop in the same order,
 // each one rounded alike, so its voice keeps every bit; a choice becomes a select on a mask,
 // its both sides computed. The voices' lines are read and written lane by lane.
+//
+// Only the string model includes this; its names stay inside that file's unit (an unnamed
+// namespace), which also leaves the compiler free to inline the kernels as it did there.
 #pragma once
 
 #include <emmintrin.h>
@@ -13,7 +16,8 @@
 #include "engine/engine.h"
 #include "engine/tiny_offset.h"
 
-namespace vorlak::lanes {
+namespace vorlak {
+namespace {
 
 // Four floats or four 32-bit masks, one per lane.
 using Floats = float __attribute__((vector_size(16)));
@@ -308,4 +312,5 @@ void addLanes(float* out, const float* output, int length) {
   }
 }
 
-}  // namespace vorlak::lanes
+}  // namespace
+}  // namespace vorlak

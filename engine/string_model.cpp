@@ -15,8 +15,6 @@
 namespace vorlak {
 namespace {
 
-using namespace lanes;
-
 struct Excitation {
   int slot;  // -1 for noise
   float gain;
