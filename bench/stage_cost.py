@@ -51,6 +51,7 @@ CHAIN_RULES = [
 ]
 FILE_STAGES = {
     "amplifier.cpp": "amplifier",
+    "amplifier.h": "amplifier",
     "table_sin.h": "amplifier",
     "cabinet.cpp": "cabinet",
     "ladder_filter.h": "cabinet",
