@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "chain/biquad.h"
-#include "chain/table_sin.h"
 #include "chain/state_variable.h"
+#include "chain/table_sin.h"
 #include "engine/patch.h"
 
 namespace vorlak {
