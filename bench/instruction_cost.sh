@@ -10,11 +10,12 @@
 #   bench/instruction_cost.sh [path/to/vorlak_string_cost] [seconds] [scene...]
 #
 # The executable defaults to build/bench/vorlak_string_cost, seconds to 10 and the scenes to
-# "strings stk instance". Every mode of vorlak_string_cost is a scene: instance-fx0 and
-# instance-fx12 are the instance with the "Tube" amplifier and "StaX" cabinet, without an
-# effect and with the heaviest one ("MST:Leslie"). Needs valgrind (Debian: apt-get install
-# valgrind). The callgrind files are kept in a temporary folder whose name is printed, for
-# callgrind_annotate.
+# "strings stk instance". Every mode of vorlak_string_cost is a scene: instance-dry is the
+# instance with the "Dry" amplifier and cabinet and no effect; instance-fx0 and instance-fx8
+# the "Tube" amplifier and "StaX" cabinet without an effect and with the heaviest one
+# ("AMP:Talkbox", with "MST:Leslie" as instance-fx12 a close second). Needs valgrind (Debian:
+# apt-get install valgrind). The callgrind files are kept in a temporary folder whose name is
+# printed, for callgrind_annotate; bench/stage_cost.py splits such counts by stage.
 set -euo pipefail
 
 program=${1:-build/bench/vorlak_string_cost}

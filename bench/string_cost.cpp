@@ -1,10 +1,11 @@
 // Renders a fixed length of audio with one scene and exits, for counting instructions under
 // valgrind --tool=callgrind (see instruction_cost.sh beside this file).
 //
-//   vorlak_string_cost strings|stk|instance|instance-fxN [seconds]
+//   vorlak_string_cost strings|stk|instance|instance-dry|instance-fxN [seconds]
 //
-// instance-fxN is the instance scene with the "Tube" amplifier, the "StaX" cabinet and "FX"
-// option N (0 "Dry" .. 15; 12, "MST:Leslie", is the heaviest).
+// instance-dry is the instance scene with the "Dry" amplifier, the "Dry" cabinet and no
+// effect; instance-fxN the "Tube" amplifier, the "StaX" cabinet and "FX" option N (0 "Dry"
+// .. 15; 8, "AMP:Talkbox", and 12, "MST:Leslie", are the heaviest).
 //
 // seconds defaults to 10 and may be 0: a run of 0 seconds does only the set-up, so the
 // difference between two runs is the cost of the audio alone. Nothing is computed per sample
@@ -30,7 +31,9 @@ float peak(const std::vector<float>& block) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: vorlak_string_cost strings|stk|instance|instance-fxN [seconds]\n");
+  std::fprintf(stderr,
+               "usage: vorlak_string_cost strings|stk|instance|instance-dry|instance-fxN "
+               "[seconds]\n");
   return 2;
 }
 
@@ -63,16 +66,19 @@ int main(int argc, char** argv) {
     renderFor(frames, [&](int n) { scene.render(left.data(), n); });
     std::printf("stk: %lld frames, last block peak %g\n", static_cast<long long>(frames),
                 peak(left));
-  } else if (std::strcmp(mode, "instance") == 0 || std::strncmp(mode, "instance-fx", 11) == 0) {
-    const bool tube = mode[8] != '\0';
+  } else if (std::strcmp(mode, "instance") == 0 || std::strcmp(mode, "instance-dry") == 0 ||
+             std::strncmp(mode, "instance-fx", 11) == 0) {
+    const bool dry = std::strcmp(mode, "instance-dry") == 0;
+    const bool tube = !dry && mode[8] != '\0';
     char* end = nullptr;
     const long fx = tube ? std::strtol(mode + 11, &end, 10) : 0;
     if (tube && (end == mode + 11 || *end != '\0' || fx < 0 || fx > 15)) return usage();
     using vorlak::kAmpType, vorlak::kCabType, vorlak::kFx;
-    InstanceScene scene = tube ? InstanceScene({{kAmpType, 1.0f / 3.0f},
-                                                {kCabType, 1.0f},
-                                                {kFx, static_cast<float>(fx) / 15.0f}})
-                               : InstanceScene();
+    InstanceScene scene = tube  ? InstanceScene({{kAmpType, 1.0f / 3.0f},
+                                                 {kCabType, 1.0f},
+                                                 {kFx, static_cast<float>(fx) / 15.0f}})
+                          : dry ? InstanceScene({{kAmpType, 0.0f}, {kCabType, 0.0f}, {kFx, 0.0f}})
+                                : InstanceScene();
     if (!scene.valid()) {
       std::fprintf(stderr, "createEffect returned no instance\n");
       return 1;

@@ -5,11 +5,6 @@
 
 namespace vorlak {
 
-float softClip(const float* sineTable, float v) {
-  const float clamped = v < -1.0f ? -1.0f : (v > 1.0f ? 1.0f : v);
-  return tableSin(sineTable, 0.785f * clamped);
-}
-
 AmpSettings ampSettings(const Patch& patch, float inverseRate) {
   AmpSettings s{};
   s.drive = patch.drive * 0.5f + 0.25f;

@@ -8,6 +8,7 @@
 
 #include "chain/biquad.h"
 #include "chain/state_variable.h"
+#include "chain/table_sin.h"
 #include "engine/patch.h"
 
 namespace vorlak {
@@ -34,7 +35,11 @@ struct AmpSettings {
 
 AmpSettings ampSettings(const Patch& patch, float inverseRate);
 
-// A sine-shaped clipper; never exceeds sin(0.785) ~ 0.707 in magnitude.
-float softClip(const float* sineTable, float v);
+// A sine-shaped clipper; never exceeds sin(0.785) ~ 0.707 in magnitude. Inline: the
+// amplifier calls it three times a sample.
+inline float softClip(const float* sineTable, float v) {
+  const float clamped = v < -1.0f ? -1.0f : (v > 1.0f ? 1.0f : v);
+  return tableSin(sineTable, 0.785f * clamped);
+}
 
 }  // namespace vorlak

@@ -16,17 +16,34 @@ struct LadderFilter {
     return run(x, cutoff < 1.0f ? cutoff : 1.0f, cutoff, resonance);
   }
 
-  // The cabinet's variant: the stage coefficient follows cutoff unclamped.
+  // What a step works out from its cutoff and resonance; a caller holding them fixed
+  // works it out once (the cabinet's variant, whose stage coefficient follows cutoff
+  // unclamped).
+  struct Coefficients {
+    float k, p, feedback, outputScale;
+  };
+  static Coefficients unclamped(float cutoff, float resonance) {
+    return coefficients(cutoff, cutoff, resonance);
+  }
+  float step(float x, const Coefficients& c) { return run(x, c); }
   float stepUnclamped(float x, float cutoff, float resonance) {
-    return run(x, cutoff, cutoff, resonance);
+    return run(x, unclamped(cutoff, resonance));
   }
 
  private:
   // F sets the stages; f (unclamped) sets the feedback and the output scaling.
-  float run(float x, float F, float f, float r) {
+  static Coefficients coefficients(float F, float f, float r) {
     const float k = 3.6f * F - 1.6f * (F * F) - 1.0f;
-    const float p = (k + 1.0f) * 0.5f;
-    const float in = x - 2.0f * (r / (f * 20000.0f + 5050.0f) * 12000.0f) * y4;
+    return {k, (k + 1.0f) * 0.5f, 2.0f * (r / (f * 20000.0f + 5050.0f) * 12000.0f),
+            40000.0f - f};
+  }
+
+  float run(float x, float F, float f, float r) { return run(x, coefficients(F, f, r)); }
+
+  float run(float x, const Coefficients& c) {
+    const float k = c.k;
+    const float p = c.p;
+    const float in = x - c.feedback * y4;
     y1 = (in + oldX) * p - k * y1;
     y2 = (y1 + oldY1) * p - k * y2;
     oldY1 = y1;
@@ -41,7 +58,7 @@ struct LadderFilter {
     oldY3 = y3;
     y4 = t - t * t * t * 0.01667f;
     oldX = in;
-    return (40000.0f - f) * y4 * 0.0001f;
+    return c.outputScale * y4 * 0.0001f;
   }
 };
 

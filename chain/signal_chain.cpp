@@ -12,16 +12,25 @@
 namespace vorlak {
 namespace {
 
-void designBands(BiquadBank& bank, const Patch& patch, float rate) {
-  designBiquad(bank.slots[kEqLowBand], BiquadType::LowShelf, patch.eqLow * 20.0f - 10.0f, 500.0f,
-               rate, 0.0f);
-  designBiquad(bank.slots[kEqHighBand], BiquadType::HighShelf, patch.eqHigh * 20.0f - 10.0f,
-               2500.0f, rate, 0.0f);
-  designBiquad(bank.slots[kEqMidBand], BiquadType::Peaking, patch.eqMid * 20.0f - 10.0f, 1000.0f,
-               rate, 1.5f);
-  designBiquad(bank.slots[kVoicingLow], BiquadType::LowShelf, 10.0f, 90.0f, rate, 0.0f);
-  designBiquad(bank.slots[kVoicingHigh], BiquadType::HighShelf, 8.0f,
-               rate < 24000.0f ? 0.4f * rate : 12000.0f, rate, 0.0f);
+// The design is a pure function of its inputs, so it runs only when they change: the voicing
+// at a new rate, the bands when an EQ knob moves.
+void designBands(BiquadBank& bank, BiquadDesign& designed, const Patch& patch, float rate) {
+  const bool newRate = designed.rate != rate;
+  if (newRate) {
+    designBiquad(bank.slots[kVoicingLow], BiquadType::LowShelf, 10.0f, 90.0f, rate, 0.0f);
+    designBiquad(bank.slots[kVoicingHigh], BiquadType::HighShelf, 8.0f,
+                 rate < 24000.0f ? 0.4f * rate : 12000.0f, rate, 0.0f);
+  }
+  if (newRate || designed.eqLow != patch.eqLow)
+    designBiquad(bank.slots[kEqLowBand], BiquadType::LowShelf, patch.eqLow * 20.0f - 10.0f,
+                 500.0f, rate, 0.0f);
+  if (newRate || designed.eqHigh != patch.eqHigh)
+    designBiquad(bank.slots[kEqHighBand], BiquadType::HighShelf, patch.eqHigh * 20.0f - 10.0f,
+                 2500.0f, rate, 0.0f);
+  if (newRate || designed.eqMid != patch.eqMid)
+    designBiquad(bank.slots[kEqMidBand], BiquadType::Peaking, patch.eqMid * 20.0f - 10.0f,
+                 1000.0f, rate, 1.5f);
+  designed = {rate, patch.eqLow, patch.eqMid, patch.eqHigh};
 }
 
 // One amplifier pre-stage; the type is fixed for a call, so each gets its own loop.
@@ -71,6 +80,8 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
   const CabinetModel& cab = cabinetModel(patch.cabType);
   const uint32_t distance = reflectionDistance(cab.reflectionFrames, engine.sampleRate);
   const float cutoff = cab.cutoff * engine.inverseRate * 44100.0f;
+  const LadderFilter::Coefficients ladderCoefficients =
+      LadderFilter::unclamped(cutoff, cab.resonance);
   const float* sineTable = engine.sineTable;
   const float drive = engine.feedbackDrive;
   const float excite = Type == kAmpDry ? 0.0f : 0.7f;
@@ -94,7 +105,7 @@ void ampAndCabinet(Chain& chain, Engine& engine, const Patch& patch, float* left
     const float fb = s.feedbackAmount * resonator.band;
     const float v = ampStage<Type>(amp, eq, s, sineTable, left[i], fb);
 
-    const float q = ladder.stepUnclamped(v, cutoff, cab.resonance) * 0.25f;
+    const float q = ladder.step(v, ladderCoefficients) * 0.25f;
     cabinet.ring[reflectionPos & (kReflectionSize - 1)] = q;
     const float reflected = q + cabinet.ring[(reflectionPos - distance) & (kReflectionSize - 1)];
     ++reflectionPos;
@@ -153,7 +164,7 @@ void resetChain(Chain& chain, float sampleRate) {
 
 void processChain(Chain& chain, Engine& engine, const Patch& patch, float* left, float* right,
                   int offset, int count) {
-  designBands(chain.biquads, patch, engine.sampleRate);
+  designBands(chain.biquads, chain.designed, patch, engine.sampleRate);
   const float outputGain = engine.volume * engine.expression * 1.3f;
   float* l = left + offset;
   float* r = right + offset;

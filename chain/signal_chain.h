@@ -23,8 +23,15 @@ enum ChainBiquad : int {
   kVoicingHigh = 4
 };
 
+// The inputs the chain's biquads were last designed for; a rate of 0 means never.
+struct BiquadDesign {
+  float rate;
+  float eqLow, eqMid, eqHigh;
+};
+
 struct Chain {
   BiquadBank biquads;
+  BiquadDesign designed;
   Amplifier amplifier;
   Cabinet cabinet;
   float outputHighpass;

@@ -77,6 +77,8 @@ struct Engine {
   int32_t activityShown;
 
   uint32_t noiseState;
+
+  LaneScratch lanes;
 };
 
 // The latch flags are set from the audio thread (the pedal) and any host thread (the

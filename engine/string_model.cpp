@@ -1,13 +1,15 @@
 // The plucked string: an excitation (a recorded transient or a noise burst, plus a shared
 // fret-noise buzz) drives two slightly detuned feedback delay loops, each with a one-pole
-// lowpass and a hard clip. Per-note values are worked out once per pass; the sample loop
-// touches only locals and the voice's own lines.
+// lowpass and a hard clip. Per-note values are worked out once per pass; the voices then run
+// side by side in vector lanes (engine/string_lanes.h), the sample loop touching only locals
+// and the voices' own lines.
 #include <algorithm>
 #include <cmath>
 
 #include "engine/engine.h"
 #include "engine/maths.h"
 #include "engine/pickup.h"
+#include "engine/string_lanes.h"
 #include "engine/tiny_offset.h"
 
 namespace vorlak {
@@ -60,21 +62,6 @@ Excitation chooseExcitation(int type, int note, float dampVelocity) {
   }
 }
 
-inline float clampAbs(float x, float limit) {
-  return x < -limit ? -limit : (x > limit ? limit : x);
-}
-
-inline float approach(float value, float target, float step) {
-  if (value < target) return value + step < target ? value + step : target;
-  if (value > target) return value - step > target ? value - step : target;
-  return value;
-}
-
-inline float readLine(const float* line, uint32_t write, uint32_t whole, float fraction) {
-  return line[(write - whole) & kLineMask] * (1.0f - fraction) +
-         line[(write - whole - 1) & kLineMask] * fraction;
-}
-
 // Loop lengths beyond the line would alias; the longest a real note needs fits at any rate
 // up to 44.1 kHz and is held at the line length above that.
 inline float limitLength(float length) {
@@ -101,129 +88,6 @@ struct PassConstants {
   Excitation excitation;
   PickupStage pickup;
 };
-
-void renderVoice(Engine& engine, StringVoice& voice, const PassConstants& c, float fretLevel,
-                 float* left, int offset, int length, float rampStep) {
-  const float* feedback = engine.feedbackRing;
-  const uint32_t feedbackStart = engine.feedbackReadPos;
-
-  const int16_t* table = nullptr;
-  float tableEnd = 0.0f;
-  float sampleScale = 0.0f;
-  if (c.excitation.slot >= 0) {
-    const ExcitationSample& sample = engine.tables.excitation[c.excitation.slot];
-    table = sample.values;
-    tableEnd = static_cast<float>(sample.count - 1);
-    sampleScale = c.excitation.gain * c.amplitude / 32768.0f;
-  }
-  const float noiseScale = c.amplitude * 0.125f;
-  const float positionStep = c.excitationStep * c.excitation.rate;
-
-  const auto wholeA = static_cast<uint32_t>(c.lengthA);
-  const float fractionA = c.lengthA - static_cast<float>(wholeA);
-  const auto wholeB = static_cast<uint32_t>(c.lengthB);
-  const float fractionB = c.lengthB - static_cast<float>(wholeB);
-  const float oneMinusG = 1.0f - c.g;
-  const float oneMinusCe = 1.0f - c.ce;
-  const bool released = voice.gate < 0.5f;
-  const bool exciting = voice.envState != kEnvOff;
-  const PickupStage& p = c.pickup;
-  const float fretPhaseStep = 441.0f * engine.inverseRate;
-
-  float amp = voice.excitationAmp;
-  float position = voice.excitationPos;
-  float releaseTime = voice.releaseTime;
-  float stateA = voice.loopStateA;
-  float stateB = voice.loopStateB;
-  float fretState = voice.fretNoiseState;
-  float low = voice.filterLow;
-  float band = voice.filterBand;
-  float high = voice.filterHigh;
-  uint32_t writeA = voice.writeA;
-  uint32_t writeB = voice.writeB;
-  float fretAmp = engine.fretNoiseAmp;
-  float fretPhase = engine.fretNoisePhase;
-  uint32_t noise = engine.noiseState;
-  bool exhausted = false;
-  float* lineA = voice.lineA;
-  float* lineB = voice.lineB;
-  float* history = voice.pickupLine;
-  float* out = left + offset;
-
-  for (int k = 0; k < length; ++k) {
-    float e = kTiny;
-    if (exciting) {
-      amp = approach(amp, c.target, rampStep);
-      if (!table) {
-        e = (static_cast<float>(nextNoise(noise)) * 3.051e-5f - 0.5f) * amp * noiseScale;
-      } else if (position < tableEnd) {
-        const auto i = static_cast<int>(position);
-        const float f = position - static_cast<float>(i);
-        e = (static_cast<float>(table[i]) * (1.0f - f) + static_cast<float>(table[i + 1]) * f) *
-            amp * sampleScale;
-        position += positionStep;
-      } else {
-        exhausted = true;
-      }
-    }
-    if (fretAmp > 0.005f) {
-      const float phase = fretPhase;
-      const float a = fretAmp;
-      fretPhase += fretPhaseStep;
-      fretPhase -= static_cast<float>(static_cast<int>(fretPhase));
-      fretAmp *= 0.9997f;
-      e = ((phase - 0.5f) * a * c.velocityScale + e) * c.ce + oneMinusCe * fretState;
-      fretState = e;
-    }
-    const float direct = e * fretLevel;
-
-    ++writeB;
-    const float xB = readLine(lineB, writeB, wholeB, fractionB);
-    const float fb =
-        feedback[(feedbackStart + static_cast<uint32_t>(k)) & kLineMask] * c.feedbackGain;
-    ++writeA;
-    const float xA = readLine(lineA, writeA, wholeA, fractionA);
-
-    const float inA = clampAbs(xA * c.loopGain + e + fb, c.clip);
-    const float inB = clampAbs(xB * c.loopGain + e + fb, c.clip);
-    stateA = inA * c.g + oneMinusG * stateA;
-    lineA[writeA & kLineMask] = stateA;
-    stateB = inB * c.g + oneMinusG * stateB;
-    lineB[writeB & kLineMask] = stateB;
-
-    float y = (inB * 0.4f + inA) * 0.85f + direct;
-    if (released) {
-      releaseTime += c.excitationStep;
-      amp = approach(amp, 0.0f, rampStep);
-      y *= amp;
-    }
-    y = clampAbs(y, c.clip);
-    history[writeA & kLineMask] = y;
-
-    const float s = y + p.weight1 * history[(writeA - p.distance1) & kLineMask] +
-                    p.weight2 * history[(writeA - p.distance2) & kLineMask];
-    low = low + p.filterCoefficient * band;
-    high = (s + kTiny) * 0.5f - low - band * 0.5f;
-    band = band + p.filterCoefficient * high;
-    out[k] += p.makeUpGain * low;
-  }
-
-  voice.excitationAmp = amp;
-  voice.excitationPos = position;
-  voice.releaseTime = releaseTime;
-  voice.loopStateA = stateA;
-  voice.loopStateB = stateB;
-  voice.fretNoiseState = fretState;
-  voice.filterLow = low;
-  voice.filterBand = band;
-  voice.filterHigh = high;
-  voice.writeA = writeA;
-  voice.writeB = writeB;
-  engine.fretNoiseAmp = fretAmp;
-  engine.fretNoisePhase = fretPhase;
-  engine.noiseState = noise;
-  if (exhausted) voice.envState = kEnvOff;
-}
 
 PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voice) {
   const int type = patch.strings;
@@ -277,6 +141,142 @@ PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voi
   return c;
 }
 
+// The voices that sound in this pass, in order, four to a group: the shared generators drawn
+// voice after voice, the groups rendered, and their outputs added voice after voice.
+void renderSounding(Engine& engine, StringVoice* const* sounding, const PassConstants* constants,
+                    int count, float fretLevel, float rampStep, float* out, int length,
+                    uint32_t feedbackStart) {
+  LaneScratch& scratch = engine.lanes;
+  LaneGroup groups[kLaneGroups];
+  const int groupCount = (count + kLanes - 1) / kLanes;
+  uint32_t noise = engine.noiseState;
+  float fretAmp = engine.fretNoiseAmp;
+  float fretPhase = engine.fretNoisePhase;
+  const bool fret = fretAmp > 0.005f;
+  const float fretPhaseStep = 441.0f * engine.inverseRate;
+
+  for (int g = 0; g < groupCount; ++g) {
+    LaneGroup& L = groups[g];
+    L = LaneGroup{};
+    L.count = std::min(kLanes, count - g * kLanes);
+    for (int v = 0; v < L.count; ++v) {
+      const int n = g * kLanes + v;
+      StringVoice& voice = *sounding[n];
+      const PassConstants& c = constants[n];
+      const bool exciting = voice.envState != kEnvOff;
+      const bool released = voice.gate < 0.5f;
+      L.voices[v] = &voice;
+      L.tables[v] = kNoSample;
+      if (c.excitation.slot >= 0) {
+        const ExcitationSample& sample = engine.tables.excitation[c.excitation.slot];
+        L.tables[v] = sample.values;
+        L.tableEnd[v] = static_cast<float>(sample.count - 1);
+        L.sampleScale[v] = c.excitation.gain * c.amplitude / 32768.0f;
+      }
+      L.noiseScale[v] = c.amplitude * 0.125f;
+      L.positionStep[v] = c.excitationStep * c.excitation.rate;
+      L.wholeA[v] = static_cast<uint32_t>(c.lengthA);
+      L.fractionA[v] = c.lengthA - static_cast<float>(L.wholeA[v]);
+      L.restA[v] = 1.0f - L.fractionA[v];
+      L.wholeB[v] = static_cast<uint32_t>(c.lengthB);
+      L.fractionB[v] = c.lengthB - static_cast<float>(L.wholeB[v]);
+      L.restB[v] = 1.0f - L.fractionB[v];
+      L.target[v] = c.target;
+      L.g[v] = c.g;
+      L.oneMinusG[v] = 1.0f - c.g;
+      L.ce[v] = c.ce;
+      L.oneMinusCe[v] = 1.0f - c.ce;
+      L.feedbackGain[v] = c.feedbackGain;
+      L.loopGain[v] = c.loopGain;
+      L.excitationStep[v] = c.excitationStep;
+      L.velocityScale[v] = c.velocityScale;
+      L.clip[v] = c.clip;
+      L.negativeClip[v] = -c.clip;
+      L.distance1[v] = c.pickup.distance1;
+      L.distance2[v] = c.pickup.distance2;
+      L.weight1[v] = c.pickup.weight1;
+      L.weight2[v] = c.pickup.weight2;
+      L.filterCoefficient[v] = c.pickup.filterCoefficient;
+      L.makeUpGain[v] = c.pickup.makeUpGain;
+      L.exciting[v] = exciting ? -1 : 0;
+      L.noise[v] = exciting && c.excitation.slot < 0 ? -1 : 0;
+      L.sampled[v] = exciting && c.excitation.slot >= 0 ? -1 : 0;
+      L.released[v] = released ? -1 : 0;
+      L.anyExciting = L.anyExciting || exciting;
+      L.anyReleased = L.anyReleased || released;
+
+      // The shared generators, advanced as the one-voice loop advanced them: this voice's
+      // whole pass, then the next voice's.
+      if (exciting && c.excitation.slot < 0) {
+        float* draws = scratch.noise[g] + v;
+        for (int k = 0; k < length; ++k)
+          draws[kLanes * k] = static_cast<float>(nextNoise(noise)) * 3.051e-5f - 0.5f;
+      }
+      if (fret) {
+        float* buzz = scratch.fretNoise[g] + v;
+        int32_t* on = scratch.fretOn[g] + v;
+        for (int k = 0; k < length; ++k) {
+          const bool sounds = fretAmp > 0.005f;
+          buzz[kLanes * k] = sounds ? (fretPhase - 0.5f) * fretAmp : 0.0f;
+          on[kLanes * k] = sounds ? -1 : 0;
+          if (sounds) {
+            fretPhase += fretPhaseStep;
+            fretPhase -= static_cast<float>(static_cast<int>(fretPhase));
+            fretAmp *= 0.9997f;
+          }
+        }
+      }
+    }
+  }
+  engine.noiseState = noise;
+  engine.fretNoiseAmp = fretAmp;
+  engine.fretNoisePhase = fretPhase;
+
+  for (int g = 0; g < groupCount; ++g) {
+    const LaneGroup& L = groups[g];
+    const float* noiseDraws = scratch.noise[g];
+    const float* fretDraws = scratch.fretNoise[g];
+    const int32_t* fretOn = scratch.fretOn[g];
+    float* output = scratch.output[g];
+    switch (L.count) {
+      case 1:
+        renderLanes<1>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+      case 2:
+        renderLanes<2>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+      case 3:
+        renderLanes<3>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+      default:
+        renderLanes<4>(engine, L, noiseDraws, fretDraws, fretOn, fret, fretLevel, rampStep,
+                       output, length, feedbackStart);
+        break;
+    }
+  }
+
+  for (int g = 0; g < groupCount; ++g) {
+    const float* output = scratch.output[g];
+    switch (groups[g].count) {
+      case 1:
+        addLanes<1>(out, output, length);
+        break;
+      case 2:
+        addLanes<2>(out, output, length);
+        break;
+      case 3:
+        addLanes<3>(out, output, length);
+        break;
+      default:
+        addLanes<4>(out, output, length);
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 void renderStrings(Engine& engine, const Patch& patch, float* left, float* right, int offset,
@@ -290,6 +290,9 @@ void renderStrings(Engine& engine, const Patch& patch, float* left, float* right
 
   if (engine.silenceCount <= 3) {
     const float window = 0.2f * engine.sampleRate;
+    StringVoice* sounding[kVoiceCount];
+    PassConstants constants[kVoiceCount];
+    int count = 0;
     for (StringVoice& voice : engine.voices) {
       voice.age = saturatingIncrement(voice.age);
       if (voice.startDelay != 0 || !(voice.releaseTime < window)) continue;
@@ -298,8 +301,16 @@ void renderStrings(Engine& engine, const Patch& patch, float* left, float* right
         engine.feedbackDrive = std::fmin(voice.velocity * 1.5f, 1.0f);
         voice.dampVelocity = voice.velocity;
       }
-      const PassConstants constants = passConstants(engine, patch, voice);
-      renderVoice(engine, voice, constants, patch.fretLevel, left, offset, length, rampStep);
+      constants[count] = passConstants(engine, patch, voice);
+      sounding[count++] = &voice;
+    }
+    // The render loop's passes are at most one tick long; a longer call is rendered in
+    // pieces, each voice's draws of the shared generators then coming piece by piece.
+    for (int done = 0; count > 0 && done < length;) {
+      const int piece = std::min(kPassCapacity, length - done);
+      renderSounding(engine, sounding, constants, count, patch.fretLevel, rampStep,
+                     left + offset + done, piece, readStart + static_cast<uint32_t>(done));
+      done += piece;
     }
     if (engine.stringsActive && right)
       std::copy(left + offset, left + offset + length, right + offset);

@@ -55,4 +55,20 @@ struct StringVoice {
   float pickupLine[kLineSize];
 };
 
+// The string pass renders up to four voices side by side, one in each lane of a vector. What
+// the voices share (the noise generator and the fret-noise oscillator) is drawn ahead, voice
+// after voice in the order the voices come, and laid out lane by lane; each lane's output
+// waits here so that the voices are summed in that order too.
+constexpr int kLanes = 4;
+constexpr int kLaneGroups = (kVoiceCount + kLanes - 1) / kLanes;
+// A pass covers at most one 5 ms tick: 1921 frames at 384 kHz.
+constexpr int kPassCapacity = 2048;
+
+struct LaneScratch {
+  float noise[kLaneGroups][kPassCapacity * kLanes];
+  float fretNoise[kLaneGroups][kPassCapacity * kLanes];
+  int32_t fretOn[kLaneGroups][kPassCapacity * kLanes];
+  float output[kLaneGroups][kPassCapacity * kLanes];
+};
+
 }  // namespace vorlak

@@ -45,8 +45,9 @@ void InstrumentCore::renderStretch(float* left, float* right, int frames, int bl
   runTickGrid(
       grid, engineSampleRate, frames, blockOffset,
       [&](int offset, int length) {
-        renderStrings(engine, patch(), left, right, offset, length);
-        processChain(chain, engine, patch(), left, right, offset, length);
+        const Patch values = patch();
+        renderStrings(engine, values, left, right, offset, length);
+        processChain(chain, engine, values, left, right, offset, length);
       },
       [&](int horizon) {
         applyDueParameters(horizon - tickHorizonSpan(engineSampleRate));
