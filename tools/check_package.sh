@@ -62,20 +62,21 @@ info=$(env -u LV2_PATH HOME="$tmp/home" lv2info https://vorlak.kivo.audio/plugin
 echo "$info" | grep -q 'Bundle: *file:///usr/lib/lv2/vorlak.lv2/' || fail "lv2info: $info"
 
 # Ardour looks in these folders by default (its library holds the lists); its scanners then
-# load each module where it was installed and describe it in their cache.
+# load each module where it was installed and describe it in their cache. The compiler keeps
+# the VST 3 list in pieces built in code, so its last folder runs into the next text.
 ardour=/usr/lib/ardour7
-ardour_paths=$(strings "$ardour"/libardour.so.* | grep -E '(^|:)/usr/lib/vst3?(:|$)' || true)
-scan() {  # scanner, path, the folder's entry in Ardour's default list, what the cache says
-  echo "$ardour_paths" | grep -Eq "(^|:)$3(:|$)" || fail "$3 is not on Ardour's default path"
+ardour_paths=$(strings "$ardour"/libardour.so.* | grep -E '(^|:)/usr/lib/vst' || true)
+scan() {  # scanner, path, the folder's entry in Ardour's default list (a pattern), the cache
+  echo "$ardour_paths" | grep -Eq "(^|:)$3" || fail "$2's folder is not on Ardour's default path"
   local cache="$tmp/cache-$1"
   mkdir -p "$cache"
   HOME="$tmp/home" XDG_CACHE_HOME="$cache" LD_LIBRARY_PATH="$ardour" \
     timeout 60 "$ardour/$1" -f "$2" </dev/null >"$tmp/$1.log" 2>&1 || true
   grep -rqE "$4" "$cache" || { cat "$tmp/$1.log"; fail "$1 did not describe $2"; }
 }
-scan ardour-vst-scanner /usr/lib/vst/vorlak.so /usr/lib/vst '<VST2Info .*name="Vorlak"'
+scan ardour-vst-scanner /usr/lib/vst/vorlak.so '/usr/lib/vst(:|$)' '<VST2Info .*name="Vorlak"'
 if [ -e /usr/lib/vst3/vorlak.vst3 ]; then
-  scan ardour-vst3-scanner /usr/lib/vst3/vorlak.vst3 /usr/lib/vst3 'name="Vorlak"'
+  scan ardour-vst3-scanner /usr/lib/vst3/vorlak.vst3 '/usr/lib/vst3' 'name="Vorlak"'
 fi
 
 $sudo apt-get remove -y vorlak >/dev/null || fail "apt-get remove vorlak"

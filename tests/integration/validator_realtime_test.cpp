@@ -314,6 +314,27 @@ std::string counts() {
          " system calls; the first: " + (first ? first : "none");
 }
 
+// Runs body on a thread of its own, as a host's audio thread, with the counters reset first;
+// then nothing may have been counted, at least minimumCalls calls made and some sound heard.
+template <class Body>
+void expectRealtime(long minimumCalls, Body&& body) {
+  long calls = 0;
+  float peak = 0.0f;
+  resetCounts();
+  std::thread audio([&] { body(calls, peak); });
+  audio.join();
+  EXPECT_EQ(gAllocations.load(), 0) << counts();
+  EXPECT_EQ(gLocks.load(), 0) << counts();
+  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
+  EXPECT_GE(calls, minimumCalls);
+  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
+}
+
+float peakOf(const float* samples, size_t count, float peak) {
+  for (size_t i = 0; i < count; ++i) peak = std::fmax(peak, std::fabs(samples[i]));
+  return peak;
+}
+
 // The counters must see what they watch, including calls made from inside the module, or a
 // count of zero would prove nothing.
 TEST(ValidatorRealtime, CountersSeeWhatTheyWatch) {
@@ -354,15 +375,10 @@ TEST(ValidatorRealtime, AudioThreadEntryPointsAllocateLockAndCallNothing) {
   auto plugin = loadForAudioThread(VORLAK_MODULE_PATH, &error);
   ASSERT_NE(plugin, nullptr) << error;
   AudioThreadWorkload workload;
-  long calls = 0;
-  resetCounts();
-  std::thread audio([&] { calls = workload.run(plugin->effect(), kWatchedCalls); });
-  audio.join();
-  EXPECT_EQ(gAllocations.load(), 0) << counts();
-  EXPECT_EQ(gLocks.load(), 0) << counts();
-  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
-  EXPECT_GT(calls, 1500);
-  EXPECT_GT(workload.peak(), 0.0f) << "nothing was rendered";
+  expectRealtime(1501, [&](long& calls, float& peak) {
+    calls = workload.run(plugin->effect(), kWatchedCalls);
+    peak = workload.peak();
+  });
 }
 
 int32_t watchedClapProcess(const clap::Plugin* plugin, const clap::Process* block) {
@@ -384,49 +400,34 @@ TEST(ValidatorRealtime, ClapProcessAllocatesLocksAndCallsNothing) {
   ASSERT_NE(plugin, nullptr) << error;
   ASSERT_TRUE(plugin->start(44100.0, kWorkloadBlock));
   plugin->callProcess = watchedClapProcess;
-  long calls = 0;
-  float peak = 0.0f;
-  resetCounts();
-  std::thread audio([&] {
-    for (int program = 0; program < 64; ++program) {
-      for (int block = 0; block < 6; ++block) {
-        const auto note = static_cast<int16_t>(40 + (program * 5 + block * 7) % 30);
-        if (block == 0) plugin->addMidi(0, 0xC0, static_cast<uint8_t>(program), 0);
-        plugin->tempo = 90.0 + block;
-        plugin->addNote(clap::kNoteOn, 0, note, 0.8);
-        plugin->addMidi(3, 0x90, static_cast<uint8_t>(note + 7), 90);
-        plugin->addNote(clap::kNoteOff, 40, static_cast<int16_t>(note - 7), 0.0);
-        plugin->addMidi(60, 0xE0, static_cast<uint8_t>(block * 20),
-                        static_cast<uint8_t>(block * 20));
-        plugin->addMidi(80, 0xB0, 1, static_cast<uint8_t>(block * 25));
-        if (block == 4) plugin->addNote(clap::kNoteChoke, 90, -1, 0.0);
-        plugin->addRaw(32, 100, 0, 999);
-        for (int k = 0; k < 3; ++k) {
-          const int index = (block * 5 + k + program) % 28;
-          if (index == 24 || index == 26 || index == 0) continue;
-          plugin->addParam(static_cast<uint32_t>(10 * k), static_cast<clap::Id>(index),
-                           kStrangeValues[(block + k) % 8]);
-        }
-        plugin->addParam(7, 5000, 0.5);
-        const int frames = kWorkloadFrames[block % std::size(kWorkloadFrames)];
-        plugin->process(static_cast<uint32_t>(frames));
-        ++calls;
-        if (block == 5 && program % 16 == 0) {  // reset() belongs to the audio thread too
-          const clap::Plugin* p = &plugin->plugin();
-          tWatching = true;
-          p->reset(p);
-          tWatching = false;
-        }
-        for (float v : plugin->left()) peak = std::max(peak, std::fabs(v));
+  expectRealtime(64 * 6, [&](long& calls, float& peak) {
+    forEachWorkloadStep([&](const WorkloadStep& step) {
+      const auto note = static_cast<int16_t>(step.note);
+      const int block = step.block;
+      if (block == 0) plugin->addMidi(0, 0xC0, static_cast<uint8_t>(step.program), 0);
+      plugin->tempo = 90.0 + block;
+      plugin->addNote(clap::kNoteOn, 0, note, 0.8);
+      plugin->addMidi(3, 0x90, static_cast<uint8_t>(note + 7), 90);
+      plugin->addNote(clap::kNoteOff, 40, static_cast<int16_t>(note - 7), 0.0);
+      plugin->addMidi(60, 0xE0, static_cast<uint8_t>(block * 20), static_cast<uint8_t>(block * 20));
+      plugin->addMidi(80, 0xB0, 1, static_cast<uint8_t>(block * 25));
+      if (block == 4) plugin->addNote(clap::kNoteChoke, 90, -1, 0.0);
+      plugin->addRaw(32, 100, 0, 999);
+      forEachStrangeParameter(step, [&](int k, int index, float value) {
+        plugin->addParam(static_cast<uint32_t>(10 * k), static_cast<clap::Id>(index), value);
+      });
+      plugin->addParam(7, 5000, 0.5);
+      plugin->process(static_cast<uint32_t>(step.frames));
+      ++calls;
+      if (block == 5 && step.program % 16 == 0) {  // reset() belongs to the audio thread too
+        const clap::Plugin* p = &plugin->plugin();
+        tWatching = true;
+        p->reset(p);
+        tWatching = false;
       }
-    }
+      peak = peakOf(plugin->left().data(), plugin->left().size(), peak);
+    });
   });
-  audio.join();
-  EXPECT_EQ(gAllocations.load(), 0) << counts();
-  EXPECT_EQ(gLocks.load(), 0) << counts();
-  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
-  EXPECT_EQ(calls, 64 * 6);
-  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
 }
 
 #ifdef VORLAK_LV2_BUNDLE
@@ -457,59 +458,42 @@ TEST(ValidatorRealtime, Lv2RunAllocatesLocksAndCallsNothing) {
   plugin->connectOutputs(left.data(), right.data());
   LilvInstance* instance = plugin->instance();
   const LV2_URID intType = world->urids().map(LV2_ATOM__Int);
-  const auto& strangeValues = kStrangeValues;
-  const auto& frames = kWorkloadFrames;
-  long calls = 0;
-  float peak = 0.0f;
-  resetCounts();
-  std::thread audio([&] {
-    for (int program = 0; program < 64; ++program) {
-      for (int block = 0; block < 6; ++block) {
-        const auto note = static_cast<uint8_t>(40 + (program * 5 + block * 7) % 30);
-        if (block == 0) plugin->addMidi(0, {0xC0, static_cast<uint8_t>(program)});
-        plugin->addTempo(0, 90.0f + static_cast<float>(block));
-        plugin->addMidi(0, {0x90, note, 110});
-        plugin->addMidi(3, {0x90, static_cast<uint8_t>(note + 7), 90});
-        plugin->addMidi(40, {0x80, static_cast<uint8_t>(note - 7), 0});
-        plugin->addMidi(60,
-                        {0xE0, static_cast<uint8_t>(block * 20), static_cast<uint8_t>(block * 20)});
-        plugin->addMidi(80, {0xB0, 1, static_cast<uint8_t>(block * 25)});
-        if (block == 4) plugin->addMidi(90, {0xB0, 123, 0});
-        plugin->addMidi(100, {0xF0, 0x7E, 0xF7});
-        plugin->addAtom(5, intType, &program, sizeof program);
-        for (int k = 0; k < 3; ++k) {
-          const int index = (block * 5 + k + program) % 28;
-          // The style, latch and instrument are left alone so that the program keeps sounding.
-          if (index == 24 || index == 26 || index == 0) continue;
-          plugin->control(index) = strangeValues[(block + k) % 8];
-        }
-        if (block == 3) {
-          watchedConnect(instance, lv2test::kLeftPort, nullptr);
-          watchedConnect(instance, lv2test::kRightPort, nullptr);
-          calls += 2;
-        }
-        watchedRun(instance, static_cast<uint32_t>(frames[block]));
-        ++calls;
-        if (block == 3) {
-          watchedConnect(instance, lv2test::kLeftPort, left.data());
-          watchedConnect(instance, lv2test::kRightPort, right.data());
-          calls += 2;
-        } else {
-          for (int i = 0; i < frames[block]; ++i) peak = std::fmax(peak, std::fabs(left[i]));
-        }
-        plugin->clearEvents();
+  expectRealtime(501, [&](long& calls, float& peak) {
+    forEachWorkloadStep([&](const WorkloadStep& step) {
+      const auto note = static_cast<uint8_t>(step.note);
+      const int block = step.block;
+      if (block == 0) plugin->addMidi(0, {0xC0, static_cast<uint8_t>(step.program)});
+      plugin->addTempo(0, 90.0f + static_cast<float>(block));
+      plugin->addMidi(0, {0x90, note, 110});
+      plugin->addMidi(3, {0x90, static_cast<uint8_t>(note + 7), 90});
+      plugin->addMidi(40, {0x80, static_cast<uint8_t>(note - 7), 0});
+      plugin->addMidi(60,
+                      {0xE0, static_cast<uint8_t>(block * 20), static_cast<uint8_t>(block * 20)});
+      plugin->addMidi(80, {0xB0, 1, static_cast<uint8_t>(block * 25)});
+      if (block == 4) plugin->addMidi(90, {0xB0, 123, 0});
+      plugin->addMidi(100, {0xF0, 0x7E, 0xF7});
+      plugin->addAtom(5, intType, &step.program, sizeof step.program);
+      forEachStrangeParameter(
+          step, [&](int, int index, float value) { plugin->control(index) = value; });
+      if (block == 3) {
+        watchedConnect(instance, lv2test::kLeftPort, nullptr);
+        watchedConnect(instance, lv2test::kRightPort, nullptr);
+        calls += 2;
       }
-    }
+      watchedRun(instance, static_cast<uint32_t>(step.frames));
+      ++calls;
+      if (block == 3) {
+        watchedConnect(instance, lv2test::kLeftPort, left.data());
+        watchedConnect(instance, lv2test::kRightPort, right.data());
+        calls += 2;
+      } else {
+        peak = peakOf(left.data(), static_cast<size_t>(step.frames), peak);
+      }
+      plugin->clearEvents();
+    });
   });
-  audio.join();
-  EXPECT_EQ(gAllocations.load(), 0) << counts();
-  EXPECT_EQ(gLocks.load(), 0) << counts();
-  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
-  EXPECT_GT(calls, 500);
-  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
 }
 #endif
-
 
 #ifdef VORLAK_VST3_BUNDLE
 vst3::Result watchedVst3Process(vst3::AudioProcessor& processor, vst3::ProcessData& data) {
@@ -544,48 +528,31 @@ TEST(ValidatorRealtime, Vst3ProcessAllocatesLocksAndCallsNothing) {
   data.outputParameterChanges = &plugin->output;
   data.inputEvents = &plugin->events;
   data.processContext = &plugin->context;
-  const auto& strangeValues = kStrangeValues;
-  const auto& frames = kWorkloadFrames;
-  long calls = 0;
-  float peak = 0.0f;
-  resetCounts();
-  std::thread audio([&] {
-    for (int program = 0; program < 64; ++program) {
-      for (int block = 0; block < 6; ++block) {
-        const int note = 40 + (program * 5 + block * 7) % 30;
-        if (block == 0) plugin->point(kProgramId, 0, program / kProgramSteps);
-        plugin->context.tempo = 90.0 + block;
-        plugin->note(0, true, note, 0.8f);
-        plugin->note(3, true, note + 7, 0.7f);
-        plugin->note(40, false, note - 7, 0.0f);
-        plugin->point(kPitchBendId, 60, block / 6.0);
-        plugin->point(kFirstControllerId, 80, block / 5.0);
-        if (block == 4) plugin->point(kFirstControllerId + 6, 90, 0.0);
-        for (int k = 0; k < 3; ++k) {
-          const int index = (block * 5 + k + program) % 28;
-          // The style, latch and instrument are left alone so that the program keeps sounding.
-          if (index == 24 || index == 26 || index == 0) continue;
-          plugin->point(static_cast<ParamId>(index), 17 * k, strangeValues[(block + k) % 8]);
-        }
-        for (auto& queue : plugin->output.queues) queue->points.clear();
-        data.numSamples = frames[block];
-        data.outputs = block == 3 ? nullptr : &bus;
-        data.numOutputs = block == 3 ? 0 : 1;
-        watchedVst3Process(*plugin->processor, data);
-        ++calls;
-        if (block != 3)
-          for (int i = 0; i < frames[block]; ++i) peak = std::fmax(peak, std::fabs(left[i]));
-        for (auto& queue : plugin->input.queues) queue->points.clear();
-        plugin->events.list.clear();
-      }
-    }
+  expectRealtime(301, [&](long& calls, float& peak) {
+    forEachWorkloadStep([&](const WorkloadStep& step) {
+      const int note = step.note, block = step.block;
+      if (block == 0) plugin->point(kProgramId, 0, step.program / kProgramSteps);
+      plugin->context.tempo = 90.0 + block;
+      plugin->note(0, true, note, 0.8f);
+      plugin->note(3, true, note + 7, 0.7f);
+      plugin->note(40, false, note - 7, 0.0f);
+      plugin->point(kPitchBendId, 60, block / 6.0);
+      plugin->point(kFirstControllerId, 80, block / 5.0);
+      if (block == 4) plugin->point(kFirstControllerId + 6, 90, 0.0);
+      forEachStrangeParameter(step, [&](int k, int index, float value) {
+        plugin->point(static_cast<ParamId>(index), 17 * k, value);
+      });
+      for (auto& queue : plugin->output.queues) queue->points.clear();
+      data.numSamples = step.frames;
+      data.outputs = block == 3 ? nullptr : &bus;
+      data.numOutputs = block == 3 ? 0 : 1;
+      watchedVst3Process(*plugin->processor, data);
+      ++calls;
+      if (block != 3) peak = peakOf(left.data(), static_cast<size_t>(step.frames), peak);
+      for (auto& queue : plugin->input.queues) queue->points.clear();
+      plugin->events.list.clear();
+    });
   });
-  audio.join();
-  EXPECT_EQ(gAllocations.load(), 0) << counts();
-  EXPECT_EQ(gLocks.load(), 0) << counts();
-  EXPECT_EQ(gSystemCalls.load(), 0) << counts();
-  EXPECT_GT(calls, 300);
-  EXPECT_GT(peak, 0.0f) << "nothing was rendered";
 }
 #endif
 

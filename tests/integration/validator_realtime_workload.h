@@ -62,6 +62,35 @@ inline const float kStrangeValues[] = {0.0f,
 inline constexpr int kWorkloadFrames[] = {kWorkloadBlock,     1, 100,
                                           4 * kWorkloadBlock, 0, kWorkloadBlock - 1};
 
+// One block of the workload that every format's audio-thread check plays, six for each of the
+// 64 programs: the note it plays around and the frames it renders.
+struct WorkloadStep {
+  int program;
+  int block;
+  int note;
+  int frames;
+};
+
+template <class Step>
+void forEachWorkloadStep(Step&& step) {
+  for (int program = 0; program < 64; ++program)
+    for (int block = 0; block < 6; ++block)
+      step(WorkloadStep{program, block, 40 + (program * 5 + block * 7) % 30,
+                        kWorkloadFrames[block]});
+}
+
+// The parameters a step sets, set(k, index, value) for k up to 3: ordinary and strange values
+// for all but the style, the latch and the instrument, which are left alone so that the
+// program keeps sounding.
+template <class Set>
+void forEachStrangeParameter(const WorkloadStep& step, Set&& set) {
+  for (int k = 0; k < 3; ++k) {
+    const int index = (step.block * 5 + k + step.program) % 28;
+    if (index == 24 || index == 26 || index == 0) continue;
+    set(k, index, kStrangeValues[(step.block + k) % 8]);
+  }
+}
+
 class AudioThreadWorkload {
  public:
   static constexpr int kMaxEvents = 16;
@@ -70,39 +99,32 @@ class AudioThreadWorkload {
   // Returns the number of entry-point calls made.
   long run(AEffect* effect, const AudioThreadCalls& calls) {
     long made = 0;
-    const auto& strangeValues = kStrangeValues;
-    const auto& frames = kWorkloadFrames;
-    for (VstIntPtr program = 0; program < 64; ++program) {
-      calls.dispatch(effect, effSetProgram, 0, program, nullptr, 0.0f);
-      ++made;
-      for (int block = 0; block < 6; ++block) {
-        fillEvents(static_cast<int>(program), block);
-        calls.dispatch(effect, effProcessEvents, 0, 0, list_.events(), 0.0f);
+    forEachWorkloadStep([&](const WorkloadStep& step) {
+      if (step.block == 0) {
+        calls.dispatch(effect, effSetProgram, 0, step.program, nullptr, 0.0f);
         ++made;
-        for (int k = 0; k < 3; ++k) {
-          const auto index = static_cast<VstInt32>((block * 5 + k + program) % 28);
-          // The style, latch and program-defining options are left alone so that the program
-          // keeps sounding; every other parameter gets ordinary and strange values.
-          if (index == 24 || index == 26 || index == 0) continue;
-          calls.setParameter(effect, index, strangeValues[(block + k) % 8]);
-          ++made;
-        }
-        const int n = frames[block];
-        float* outputs[2] = {left_.data(), right_.data()};
-        if (block % 2 == 0) {
-          calls.processReplacing(effect, nullptr, outputs, n);
-        } else {
-          calls.process(effect, nullptr, outputs, n);
-        }
-        ++made;
-        if (block == 3) {
-          float* oneChannel[2] = {left_.data(), nullptr};
-          calls.processReplacing(effect, nullptr, oneChannel, kWorkloadBlock);
-          calls.process(effect, nullptr, nullptr, kWorkloadBlock);
-          made += 2;
-        }
       }
-    }
+      fillEvents(step);
+      calls.dispatch(effect, effProcessEvents, 0, 0, list_.events(), 0.0f);
+      ++made;
+      forEachStrangeParameter(step, [&](int, int index, float value) {
+        calls.setParameter(effect, index, value);
+        ++made;
+      });
+      float* outputs[2] = {left_.data(), right_.data()};
+      if (step.block % 2 == 0) {
+        calls.processReplacing(effect, nullptr, outputs, step.frames);
+      } else {
+        calls.process(effect, nullptr, outputs, step.frames);
+      }
+      ++made;
+      if (step.block == 3) {
+        float* oneChannel[2] = {left_.data(), nullptr};
+        calls.processReplacing(effect, nullptr, oneChannel, kWorkloadBlock);
+        calls.process(effect, nullptr, nullptr, kWorkloadBlock);
+        made += 2;
+      }
+    });
     return made;
   }
 
@@ -115,9 +137,9 @@ class AudioThreadWorkload {
  private:
   // Notes, their releases, the wheels, the pedal, the all-off controllers, a MIDI program
   // change and a system-exclusive record.
-  void fillEvents(int program, int block) {
+  void fillEvents(const WorkloadStep& step) {
+    const int note = step.note, block = step.block;
     list_.clear();
-    const int note = 40 + (program * 5 + block * 7) % 30;
     list_.addMidi(0x90, note, 110, 0);
     list_.addMidi(0x90, note + 7, 90, 3);
     list_.addMidi(0x90, note + 12, 100, 40);
@@ -129,7 +151,7 @@ class AudioThreadWorkload {
     if (block == 4) list_.addMidi(0xB0, 123, 0, 120);
     if (block == 5) list_.addMidi(0xB0, 120, 0, 0);
     if (block == 2) list_.addMidi(0xB0, 121, 0, 130);
-    if (block == 1) list_.addMidi(0xC0, program, 0, 150);
+    if (block == 1) list_.addMidi(0xC0, step.program, 0, 150);
     sysex_ = VstEvent{};
     sysex_.type = kVstSysExType;
     sysex_.byteSize = sizeof(VstEvent);

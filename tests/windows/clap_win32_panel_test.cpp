@@ -11,70 +11,21 @@
 #include <vector>
 
 #include "tests/clap/clap_host.h"
+#include "tests/windows/win32_screen.h"
 
 namespace {
 
 using namespace vorlak;
 using vorlak::claptest::ClapInstance;
 using vorlak::claptest::ClapModule;
+using namespace vorlak::wintest;
 
 constexpr int kWidth = 396, kHeight = 530;
 constexpr char kHostClass[] = "VorlakClapTestHost";
 
-using Pixels = std::vector<uint32_t>;
-
-// The window's pixels as 0x00RRGGBB, read back from the screen.
-Pixels shoot(HWND window) {
-  Pixels pixels;
-  HDC screen = GetDC(window);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -kHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ previous = SelectObject(memory, copy);
-  if (BitBlt(memory, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY)) {
-    GdiFlush();
-    const auto* words = static_cast<const uint32_t*>(bits);
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels.push_back(words[i] & 0xffffffu);
-  }
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  DeleteObject(copy);
-  ReleaseDC(window, screen);
-  return pixels;
-}
-
 // vorlak-snapshot's raw picture of program 0.
 Pixels reference() {
-  FILE* file = std::fopen(VORLAK_PANEL_REFERENCES "/panel-0.raw", "rb");
-  if (!file) return {};
-  std::vector<unsigned char> bytes(kWidth * kHeight * 4);
-  const bool whole =
-      std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fgetc(file) == EOF;
-  std::fclose(file);
-  if (!whole) return {};
-  Pixels pixels(static_cast<size_t>(kWidth * kHeight));
-  for (size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16;
-  return pixels;
-}
-
-int differing(const Pixels& a, const Pixels& b) {
-  if (a.size() != b.size()) return -1;
-  int n = 0;
-  for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
-  return n;
-}
-
-void pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  return rawPicture(VORLAK_PANEL_REFERENCES "/panel-0.raw", static_cast<size_t>(kWidth * kHeight));
 }
 
 TEST(ClapWin32Panel, ShowsWhatTheSnapshotToolDrawsAndGivesBackItsTimer) {
@@ -126,7 +77,7 @@ TEST(ClapWin32Panel, ShowsWhatTheSnapshotToolDrawsAndGivesBackItsTimer) {
   ASSERT_NE(panel, nullptr);
   const Pixels expected = reference();
   ASSERT_FALSE(expected.empty()) << "no picture of vorlak-snapshot in " VORLAK_PANEL_REFERENCES;
-  EXPECT_EQ(differing(shoot(panel), expected), 0);
+  EXPECT_EQ(differing(shoot(panel, kWidth, kHeight), expected), 0);
 
   gui->destroy(plugin);
   pump();

@@ -21,6 +21,7 @@
 
 #include "editor/platform/win32/win32_window.h"
 #include "tests/editor/host_edits.h"
+#include "tests/windows/win32_screen.h"
 #include "tools/vst_host.h"
 
 namespace {
@@ -30,6 +31,10 @@ using vorlak::host::HostCall;
 using vorlak::host::Module;
 using vorlak::host::Plugin;
 using vorlak::paneltest::expectOneBracketedEdit;
+using vorlak::wintest::differing;
+using vorlak::wintest::Pixels;
+using vorlak::wintest::pump;
+using vorlak::wintest::rawPicture;
 
 constexpr int kParentX = 100, kParentY = 80;
 constexpr int kWidth = 396, kHeight = 530;
@@ -250,34 +255,7 @@ std::string menuText(HMENU menu, int position) {
   return text;
 }
 
-using Pixels = std::vector<uint32_t>;
-
-// The window's pixels as 0x00RRGGBB, read back from the screen.
-Pixels shoot(HWND window) {
-  Pixels pixels;
-  HDC screen = GetDC(window);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -kHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ previous = SelectObject(memory, copy);
-  if (BitBlt(memory, 0, 0, kWidth, kHeight, screen, 0, 0, SRCCOPY)) {
-    GdiFlush();
-    const auto* words = static_cast<const uint32_t*>(bits);
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels.push_back(words[i] & 0xffffffu);
-  }
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  DeleteObject(copy);
-  ReleaseDC(window, screen);
-  return pixels;
-}
+Pixels shoot(HWND window) { return vorlak::wintest::shoot(window, kWidth, kHeight); }
 
 Pixels area(const Pixels& p, int left, int top, int right, int bottom) {
   Pixels out;
@@ -289,32 +267,9 @@ Pixels area(const Pixels& p, int left, int top, int right, int bottom) {
 
 // vorlak-snapshot's raw picture of a program.
 Pixels reference(int program) {
-  Pixels pixels(static_cast<size_t>(kWidth * kHeight));
-  const std::string path =
-      std::string(VORLAK_PANEL_REFERENCES) + "/panel-" + std::to_string(program) + ".raw";
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return {};
-  std::vector<unsigned char> bytes(pixels.size() * 4);
-  const bool whole =
-      std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fgetc(file) == EOF;
-  std::fclose(file);
-  if (!whole) return {};
-  for (size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 |
-                static_cast<uint32_t>(bytes[4 * i + 3]) << 24;
-  return pixels;
-}
-
-int differing(const Pixels& a, const Pixels& b) {
-  if (a.size() != b.size()) return -1;
-  int n = 0;
-  for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
-  return n;
-}
-
-void pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  return rawPicture(
+      std::string(VORLAK_PANEL_REFERENCES) + "/panel-" + std::to_string(program) + ".raw",
+      static_cast<size_t>(kWidth * kHeight));
 }
 
 HWND makeHostWindow() {
@@ -691,32 +646,6 @@ TEST(Win32Menu, EntriesBecomeTheSystemMenusOwn) {
 // so the test sets it in the prefix and runs itself again for the check, then restores it.
 constexpr char kDpiChild[] = "VORLAK_DPI_CHILD";
 
-Pixels shootSized(HWND window, int width, int height) {
-  Pixels pixels;
-  HDC screen = GetDC(window);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ previous = SelectObject(memory, copy);
-  if (BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)) {
-    GdiFlush();
-    const auto* words = static_cast<const uint32_t*>(bits);
-    for (int i = 0; i < width * height; ++i) pixels.push_back(words[i] & 0xffffffu);
-  }
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  DeleteObject(copy);
-  ReleaseDC(window, screen);
-  return pixels;
-}
-
 void checkPanelAt192Dpi() {
   SetProcessDPIAware();
   WNDCLASSA windowClass{};
@@ -760,13 +689,10 @@ void checkPanelAt192Dpi() {
   EXPECT_EQ(client.bottom, kScaledHeight);
 
   const int visible = std::min(kScaledHeight, GetSystemMetrics(SM_CYSCREEN) - kParentY);
-  const Pixels shown = shootSized(panel, kScaledWidth, visible);
-  Pixels expected(static_cast<size_t>(kScaledWidth * kScaledHeight));
-  FILE* file = std::fopen(VORLAK_PANEL_REFERENCES "/panel-0-2x.raw", "rb");
-  ASSERT_NE(file, nullptr) << "no picture of vorlak-snapshot --scale 2";
-  const size_t words = std::fread(expected.data(), 4, expected.size(), file);
-  std::fclose(file);
-  ASSERT_EQ(words, expected.size());
+  const Pixels shown = vorlak::wintest::shoot(panel, kScaledWidth, visible);
+  Pixels expected = rawPicture(VORLAK_PANEL_REFERENCES "/panel-0-2x.raw",
+                               static_cast<size_t>(kScaledWidth * kScaledHeight));
+  ASSERT_FALSE(expected.empty()) << "no picture of vorlak-snapshot --scale 2";
   expected.resize(static_cast<size_t>(kScaledWidth * visible));
   EXPECT_GT(visible, kScaledHeight / 2);
   EXPECT_EQ(differing(shown, expected), 0);
