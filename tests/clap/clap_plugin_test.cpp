@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/clap/clap_host.h"
+#include "tests/integration/stereo.h"
 #include "tools/vst_host.h"
 
 namespace vorlak::claptest {
@@ -48,25 +49,7 @@ std::unique_ptr<host::Plugin> startVst(int block) {
   return plugin;
 }
 
-struct Stereo {
-  std::vector<float> left, right;
-  void append(const std::vector<float>& l, const std::vector<float>& r, size_t frames) {
-    left.insert(left.end(), l.begin(), l.begin() + static_cast<long>(frames));
-    right.insert(right.end(), r.begin(), r.begin() + static_cast<long>(frames));
-  }
-  float peak() const {
-    float p = 0.0f;
-    for (const auto* channel : {&left, &right})
-      for (float v : *channel) p = std::max(p, std::fabs(v));
-    return p;
-  }
-  bool finite() const {
-    for (const auto* channel : {&left, &right})
-      for (float v : *channel)
-        if (!std::isfinite(v)) return false;
-    return true;
-  }
-};
+using vorlak::test::Stereo;
 
 // Chords, a controller, a MIDI program change and a pitch bend, mostly off the block
 // boundaries.

@@ -1,11 +1,13 @@
 #!/bin/sh
-# Ardour's VST scanner loads the module the way Ardour does and writes what it learned into
-# a cache file. The scanner exits 0 on most failures, so the module passes only when that
-# file exists and describes the instrument.
+# Ardour's scanner for a format loads the module the way Ardour does and writes what it
+# learned into a cache file. The scanner exits 0 on most failures, so the module passes only
+# when that file exists and describes the instrument.
+#   ardour_scan_test.sh vst|vst3 MODULE_OR_BUNDLE [PRELOAD]
 set -u
-module="$1"
-preload="${2:-}"
-scanner=/usr/lib/ardour7/ardour-vst-scanner
+kind="$1"
+module="$2"
+preload="${3:-}"
+scanner=/usr/lib/ardour7/ardour-$kind-scanner
 
 if [ ! -x "$scanner" ]; then
   echo "FAIL: $scanner is missing (install the ardour package)"
@@ -16,10 +18,13 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/home" "$tmp/cache" "$tmp/plugins"
 plugins=$(cd "$tmp/plugins" && pwd -P)
-path="$plugins/vorlak.so"
-cp "$module" "$path"
+case "$kind" in
+  vst) path="$plugins/vorlak.so" ;;
+  *) path="$plugins/vorlak.vst3" ;;
+esac
+cp -R "$module" "$path"
 # The scanner caches by modification time and skips files that look freshly written.
-touch -d '-5 seconds' "$path"
+find "$path" -exec touch -d '-5 seconds' {} +
 
 # With the sanitizer runtimes preloaded the scanner can deadlock in a library's exit
 # handler after it has written its result, hence the time limit.
@@ -28,11 +33,10 @@ HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" LD_LIBRARY_PATH=/usr/lib/ardour7 \
   timeout 30 "$scanner" -v -f "$path" </dev/null >"$tmp/scan.log" 2>&1
 status=$?
 
-hash=$(printf %s "$path" | sha1sum | cut -d' ' -f1)
-info="$tmp/cache/ardour7/vst/$hash-x64.v2i"
-if [ ! -f "$info" ]; then
+info=$(find "$tmp/cache" -name '*.v2i' -o -name '*.v3i' | head -1)
+if [ -z "$info" ]; then
   cat "$tmp/scan.log"
-  echo "FAIL: the scanner (exit status $status) wrote no $info"
+  echo "FAIL: the scanner (exit status $status) wrote no cache file"
   exit 1
 fi
 
@@ -43,17 +47,25 @@ expect() {
     failed=1
   fi
 }
-expect '<VST2Info '
 expect ' name="Vorlak"'
-expect ' creator="Kivo"'
-expect ' is_instrument="(1|true)"'
 expect ' n_inputs="0"'
 expect ' n_outputs="2"'
 expect ' n_midi_inputs="1"'
-expect ' has_editor="(1|true)"'
+if [ "$kind" = vst ]; then
+  record=VST2Info
+  expect ' creator="Kivo"'
+  expect ' is_instrument="(1|true)"'
+  expect ' has_editor="(1|true)"'
+else
+  record=VST3Info
+  expect ' uid="4B69766F566F726C616B565354330001"'
+  expect ' vendor="Kivo"'
+  expect ' category="Instrument\|Synth"'
+fi
+expect "<$record "
 if [ "$failed" != 0 ]; then
   cat "$tmp/scan.log"
   cat "$info"
   exit 1
 fi
-grep VST2Info "$info" | head -1
+grep "$record" "$info" | head -1

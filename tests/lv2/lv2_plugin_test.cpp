@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/stereo.h"
 #include "tests/lv2/lv2_host.h"
 #include "tools/vst_host.h"
 
@@ -51,21 +52,7 @@ const Edit kEdits[] = {{20000, 13, 0.9f}, {20000, 21, 0.3f}, {30000, 3, 0.77f}};
 constexpr int64_t kLength = 48000;
 constexpr float kTempo = 97.0f;
 
-struct Stereo {
-  std::vector<float> left, right;
-  float peak() const {
-    float p = 0.0f;
-    for (float v : left) p = std::max(p, std::fabs(v));
-    for (float v : right) p = std::max(p, std::fabs(v));
-    return p;
-  }
-  bool finite() const {
-    for (const auto* channel : {&left, &right})
-      for (float v : *channel)
-        if (!std::isfinite(v)) return false;
-    return true;
-  }
-};
+using vorlak::test::Stereo;
 
 Stereo renderVst(int block) {
   std::string error;

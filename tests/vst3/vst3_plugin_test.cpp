@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/vst3/parameter_ids.h"
+#include "tests/integration/stereo.h"
 #include "tests/vst3/vst3_host.h"
 #include "tools/vst_host.h"
 
@@ -73,18 +74,7 @@ const std::vector<Step> kSteps = {
     midi(28672, 0x80, 57, 0),  value(28672, 3, 0.77f),    midi(33333, 0x90, 64, 100),
     midi(36000, 0xB0, 64, 127), midi(39000, 0x80, 64, 0)};
 
-struct Stereo {
-  std::vector<float> left, right;
-  void append(const std::vector<float>& l, const std::vector<float>& r, size_t frames) {
-    left.insert(left.end(), l.begin(), l.begin() + static_cast<long>(frames));
-    right.insert(right.end(), r.begin(), r.begin() + static_cast<long>(frames));
-  }
-  float peak() const {
-    float p = 0.0f;
-    for (float v : left) p = std::max(p, std::fabs(v));
-    return p;
-  }
-};
+using vorlak::test::Stereo;
 
 // The reference: MIDI at its offsets in each block, values and programs set before the block
 // they fall on (they all fall on a block boundary).
