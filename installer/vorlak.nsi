@@ -175,8 +175,10 @@ SectionEnd
 !ifdef VST3
 Section "VST 3 plug-in (vorlak.vst3)" SectionVst3
   !insertmacro MakeFolder "$COMMONFILES64\VST3" Vst3Folder
-  SetOutPath "$COMMONFILES64\VST3"
-  File /r "${BUILD}/vorlak.vst3"
+  ; A bare folder name would have /r look for that name everywhere under BUILD, Wine prefixes
+  ; and their link to the root included; the bundle's own contents are what it holds.
+  SetOutPath "$COMMONFILES64\VST3\vorlak.vst3"
+  File /r "${BUILD}/vorlak.vst3/*"
   WriteRegDWORD HKLM "${SETTINGS_KEY}" "Vst3" 1
 SectionEnd
 !endif

@@ -58,7 +58,8 @@ rm "$drive/setup.exe" "$drive/install.bat"
 [ -f "$drive/Program Files/Vorlak/vorlak-render.exe" ] || fail "no vorlak-render.exe"
 common="$drive/Program Files/Common Files"
 if [ -d "$build/vorlak.vst3" ]; then
-  [ -d "$common/VST3/vorlak.vst3/Contents" ] || fail "no VST 3 bundle in Common Files\\VST3"
+  [ -f "$common/VST3/vorlak.vst3/Contents/x86_64-win/vorlak.vst3" ] ||
+    fail "no VST 3 bundle in Common Files\\VST3"
 fi
 if [ -f "$build/vorlak.clap" ]; then
   [ -f "$common/CLAP/vorlak.clap" ] || fail "no vorlak.clap in Common Files\\CLAP"
