@@ -1,6 +1,6 @@
 // Our declarations of the CLAP plug-in ABI (version 1.2), written from its published
-// specification: the records and function tables a host and the plug-in exchange, with the
-// identifiers and numbers the specification fixes. Plain C layouts with C++ names: the
+// interface: the records and function tables a host and the plug-in exchange, with the
+// identifiers and numbers that interface fixes. Plain C layouts with C++ names: the
 // calling convention is the platform's default (x86-64 has one), so these tables pass as they
 // are to any host written in C.
 #pragma once

@@ -1,5 +1,5 @@
 // Our declarations of the CLAP extensions and the preset-discovery factory the instrument
-// offers or asks its host for, written from the published specification: each the extension's
+// offers or asks its host for, written from the published interface: each the extension's
 // identifier and its function tables, the plug-in's side first.
 #pragma once
 
