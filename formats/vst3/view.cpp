@@ -145,15 +145,12 @@ Result View::setFrame(PlugFrame* newFrame) {
   return kResultOk;
 }
 
-Result View::setContentScaleFactor(float factor) {
-  applyHostScale(factor);
-  return kResultOk;
-}
-
 // Before the panel opens the factor decides its opening scale; while open the panel rescales
 // and asks for its new size through requestResize.
-void View::applyHostScale(float factor) {
+Result View::setContentScaleFactor(float factor) {
   if (editor) editor->setHostScale(factor);
+  watchEvents();
+  return kResultOk;
 }
 
 void View::requestResize(int width, int height) {
@@ -195,6 +192,17 @@ void View::startTimer() {
     runLoop = nullptr;
     return;
   }
+  watchEvents();
+#endif
+}
+
+// The run loop wakes the view when the panel's display connection has events. A rescaled
+// panel reopens on a connection of its own, so the descriptor is registered anew each time,
+// even when its number is the old one's (a host forgets a descriptor that was closed).
+void View::watchEvents() {
+#if !defined(_WIN32)
+  if (!runLoop) return;
+  if (watchingEvents) runLoop->unregisterEventHandler(this);
   const int fd = editor ? editor->eventDescriptor() : -1;
   watchingEvents = fd >= 0 && runLoop->registerEventHandler(this, fd) == kResultOk;
 #endif

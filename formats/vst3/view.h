@@ -59,9 +59,8 @@ class View final : public PlugView,
   View(Plugin& owner, HostEditor* panel) : plugin(&owner), editor(panel) {}
   ~View();
 
-  // The one place the host's scale reaches the panel.
-  void applyHostScale(float factor);
   void startTimer();
+  void watchEvents();
   void stopTimer();
 
   std::atomic<uint32_t> references{1};

@@ -24,6 +24,7 @@ using namespace vorlak::x11test;
 class HostRunLoop final : public HostObject<RunLoop> {
  public:
   Result VST3_CALL registerEventHandler(EventHandler* handler, int fd) override {
+    ++registrations;
     handlers.push_back({handler, fd});
     return kResultOk;
   }
@@ -52,6 +53,7 @@ class HostRunLoop final : public HostObject<RunLoop> {
 
   std::vector<TimerHandler*> timers;
   std::vector<std::pair<EventHandler*, int>> handlers;
+  int registrations = 0;
 };
 
 class HostFrame final : public PlugFrame {
@@ -122,6 +124,19 @@ TEST_F(Vst3ViewX11, EmbedsIdlesOnTheHostsTimerAndEditsInsideBrackets) {
   EXPECT_EQ(calls.back(), "e3");
   for (size_t i = 1; i + 1 < calls.size(); ++i) EXPECT_EQ(calls[i].substr(0, 3), "p3=");
   EXPECT_NEAR(instance->controller->getParamNormalized(3), before + 0.2, 1e-5);
+
+  // Rescaled while attached, the panel reopens on a display connection of its own: the host
+  // resizes it and watches the new connection, registered anew.
+  void* object = nullptr;
+  ASSERT_EQ(view->queryInterface(ContentScaleSupport::iid.bytes, &object), kResultOk);
+  auto* scaling = static_cast<ContentScaleSupport*>(object);
+  const int registered = frame.runLoop.registrations;
+  EXPECT_EQ(scaling->setContentScaleFactor(2.0f), kResultOk);
+  EXPECT_EQ(frame.resized.right - frame.resized.left, 792);
+  EXPECT_EQ(frame.resized.bottom - frame.resized.top, 1060);
+  EXPECT_EQ(frame.runLoop.registrations, registered + 1);
+  ASSERT_EQ(frame.runLoop.handlers.size(), 1u);
+  scaling->release();
 
   ASSERT_EQ(view->removed(), kResultOk);
   EXPECT_TRUE(frame.runLoop.timers.empty());
