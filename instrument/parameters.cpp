@@ -103,6 +103,10 @@ const char* optionName(int index, int option) {
 
 const char* parameterName(int index) { return validIndex(index) ? kParameters[index].name : ""; }
 
+bool isReservedParameter(int index) {
+  return validIndex(index) && kParameters[index].display == Display::kNone;
+}
+
 void formatParameterDisplay(int index, float value, char* text) {
   text[0] = 0;
   if (!validIndex(index)) return;

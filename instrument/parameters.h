@@ -56,6 +56,10 @@ const char* optionName(int index, int option);
 
 const char* parameterName(int index);
 
+// True for the indexes the table keeps without a name or a display (10, 11 and 23): hosts
+// list them hidden.
+bool isReservedParameter(int index);
+
 // Writes the display text of value for parameter index into text (at most kParameterTextSize
 // bytes); empty for reserved or unknown indexes.
 void formatParameterDisplay(int index, float value, char* text);

@@ -13,10 +13,6 @@
 namespace vorlak::clap {
 namespace {
 
-bool reserved(int index) {
-  return index == kReserved10 || index == kReserved11 || index == kReserved23;
-}
-
 // "Latch" decodes as a switch but shows a percentage: stepped, without choice names.
 bool namedChoices(int index) { return optionCount(index) > 0 && index != kLatch; }
 
@@ -45,7 +41,7 @@ bool Instance::paramInfo(uint32_t number, ParamInfo& info) const {
   if (index < 0) return false;
   std::memset(&info, 0, sizeof info);
   info.id = static_cast<Id>(index);
-  info.flags = reserved(index) ? kParamIsHidden : kParamIsAutomatable;
+  info.flags = isReservedParameter(index) ? kParamIsHidden : kParamIsAutomatable;
   const int count = optionCount(index);
   if (count > 0) info.flags |= kParamIsStepped;
   if (namedChoices(index)) info.flags |= kParamIsEnum;

@@ -17,10 +17,6 @@ namespace {
 
 constexpr ProgramListId kProgramList = 1;
 
-bool isReserved(int index) {
-  return index == kReserved10 || index == kReserved11 || index == kReserved23;
-}
-
 bool isKnownId(ParamId id) { return id < static_cast<ParamId>(kParameterCount); }
 
 // How many steps a parameter's plain value has: its choices less one, the programs less one,
@@ -74,7 +70,7 @@ Result Plugin::getParameterInfo(int32_t index, ParameterInfo& info) {
   if (index < kNumParameters) {
     std::snprintf(name, sizeof name, "%s", parameterName(index));
     info.defaultNormalizedValue = kFactoryPrograms[0].values[index];
-    info.flags = isReserved(index) ? kIsHidden
+    info.flags = isReservedParameter(index) ? kIsHidden
                                    : kCanAutomate | (info.stepCount > 0 ? kIsList : 0);
   } else if (info.id == kProgramId) {
     std::snprintf(name, sizeof name, "Program");

@@ -320,8 +320,6 @@ void Plugin::reportProgram(ProcessData& data, int offset, int program) {
 }
 
 // A MIDI program change: the VST 3 events carry none, but the core's listener must answer.
-void Plugin::programChange(int program) {
-  switchProgram(core, program, [this](int index, float value) { core.setParameter(index, value); });
-}
+void Plugin::programChange(int program) { core.switchProgram(program); }
 
 }  // namespace vorlak::vst3

@@ -64,11 +64,9 @@ std::string number(float value) {
   return out;
 }
 
-bool reserved(int index) { return parameterName(index)[0] == 0; }
-
 // Lower case, words joined by underscores ("FX par1" is fx_par1); the reserved ones by index.
 std::string symbol(int index) {
-  if (reserved(index)) return "reserved_" + std::to_string(index);
+  if (isReservedParameter(index)) return "reserved_" + std::to_string(index);
   std::string out;
   for (const char* c = parameterName(index); *c; ++c)
     out += std::isalnum(static_cast<unsigned char>(*c))
@@ -78,7 +76,7 @@ std::string symbol(int index) {
 }
 
 std::string name(int index) {
-  return reserved(index) ? "Reserved " + std::to_string(index) : parameterName(index);
+  return isReservedParameter(index) ? "Reserved " + std::to_string(index) : parameterName(index);
 }
 
 std::string manifest(const std::string& pluginBinary, const std::string& uiBinary) {
@@ -104,7 +102,7 @@ void controlPort(std::ostream& out, int index) {
       << "        lv2:name " << quoted(name(index).c_str()) << " ;\n"
       << "        lv2:default " << number(kFactoryPrograms[0].values[index]) << " ;\n"
       << "        lv2:minimum 0.0 ;\n        lv2:maximum 1.0";
-  if (reserved(index)) out << " ;\n        lv2:portProperty pprops:notOnGUI";
+  if (isReservedParameter(index)) out << " ;\n        lv2:portProperty pprops:notOnGUI";
   if (index == kLatch) out << " ;\n        lv2:portProperty lv2:toggled";
   for (int k = 0; k < optionCount(index); ++k) {
     out << (k == 0 ? " ;\n        lv2:scalePoint " : " , ") << "[ rdfs:label "
