@@ -1,7 +1,9 @@
 #include "editor/toolkit/ui_scale.h"
 
+#include <cmath>
 #include <cstdlib>
 
+#include "common/text.h"
 #include "editor/platform/platform.h"
 
 namespace vorlak {
@@ -15,12 +17,10 @@ double snapScale(double scale) {
 }
 
 double resolveScale(double hostScale, Platform& platform, void* parent) {
-  if (const char* text = std::getenv("VORLAK_UI_SCALE")) {
-    char* end = nullptr;
-    const double asked = std::strtod(text, &end);
-    if (end != text && snapScale(asked) > 0.0) return snapScale(asked);
-  }
-  if (snapScale(hostScale) > 0.0) return snapScale(hostScale);
+  const double asked = snapScale(leadingNumber(std::getenv("VORLAK_UI_SCALE")));
+  if (asked > 0.0) return asked;
+  const double host = snapScale(hostScale);
+  if (host > 0.0) return host;
   const double system = snapScale(platform.systemScale(parent));
   return system > 0.0 ? system : 1.0;
 }

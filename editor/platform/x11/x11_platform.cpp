@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/text.h"
 #include "editor/platform/x11/x11_window.h"
 
 namespace vorlak {
@@ -41,7 +42,7 @@ double xftDpi(const char* resources) {
   if (!resources) return 0.0;
   const char* at = resources;
   while ((at = std::strstr(at, "Xft.dpi:")) != nullptr) {
-    if (at == resources || at[-1] == '\n') return std::strtod(at + 8, nullptr);
+    if (at == resources || at[-1] == '\n') return leadingNumber(at + 8);
     at += 8;
   }
   return 0.0;
@@ -58,7 +59,7 @@ double X11Platform::systemScale(void*) {
   }
   if (dpi > 0.0 && std::isfinite(dpi)) return dpi / 96.0;
   if (const char* gdk = std::getenv("GDK_SCALE")) {
-    const double factor = std::strtod(gdk, nullptr);
+    const double factor = leadingNumber(gdk);
     if (factor > 0.0 && std::isfinite(factor)) return factor;
   }
   return 0.0;
