@@ -42,14 +42,5 @@ const vorlak::clap::PluginEntry clap_entry{vorlak::clap::kVersion, vorlak::clap:
                                            vorlak::clap::entryDeinit, vorlak::clap::entryFactory};
 
 #if defined(_WIN32)
-#include <windows.h>
-
-#include "editor/platform/win32/win32_platform.h"
-
-// The module's load notification: keeps the instance handle, under which the panel's window
-// class is registered, as the VST 2 module does.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) vorlak::setWin32ModuleInstance(instance);
-  return TRUE;
-}
+#include "editor/platform/win32/module_load.h"
 #endif

@@ -14,14 +14,5 @@ AEffect* vorlakMain(audioMasterCallback host) { return vorlak::createEffect(host
 }
 
 #if defined(_WIN32)
-#include <windows.h>
-
-#include "editor/platform/win32/win32_platform.h"
-
-// The module's load notification: keeps the instance handle, after which the editor's window
-// class is named and registered. Nothing else happens at load time.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) vorlak::setWin32ModuleInstance(instance);
-  return TRUE;
-}
+#include "editor/platform/win32/module_load.h"
 #endif

@@ -5,9 +5,7 @@
 #include "instrument/runtime_arena.h"
 
 #if defined(_WIN32)
-#include <windows.h>
-
-#include "editor/platform/win32/win32_platform.h"
+#include "editor/platform/win32/module_load.h"
 // Exported by the definition file.
 #define VORLAK_EXPORT extern "C"
 #else
@@ -21,12 +19,6 @@ VORLAK_EXPORT vorlak::vst3::PluginFactory* GetPluginFactory() {
 #if defined(_WIN32)
 VORLAK_EXPORT bool InitDll() { return true; }
 VORLAK_EXPORT bool ExitDll() { return true; }
-
-// Keeps the instance handle, after which the panel's window class is named and registered.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) vorlak::setWin32ModuleInstance(instance);
-  return TRUE;
-}
 #else
 VORLAK_EXPORT bool ModuleEntry(void*) { return true; }
 VORLAK_EXPORT bool ModuleExit() { return true; }
