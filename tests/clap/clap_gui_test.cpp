@@ -74,17 +74,9 @@ class ClapGuiTest : public X11Suite {
 
   // The pixels of a rectangle of the panel, 0x00RRGGBB.
   std::vector<uint32_t> area(int left, int top, int right, int bottom) {
-    std::vector<uint32_t> out;
     const std::vector<Window> panels = children(host, parent);
-    if (panels.size() != 1) return out;
-    XImage* image = XGetImage(host, panels[0], left, top, static_cast<unsigned>(right - left),
-                              static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
-    if (!image) return out;
-    for (int y = 0; y < bottom - top; ++y)
-      for (int x = 0; x < right - left; ++x)
-        out.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
-    XDestroyImage(image);
-    return out;
+    if (panels.size() != 1) return {};
+    return windowPixels(host, panels[0], left, top, right, bottom);
   }
 
   std::unique_ptr<ClapModule> module;

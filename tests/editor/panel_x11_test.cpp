@@ -92,14 +92,10 @@ class PanelX11Test : public X11Suite {
 
   Screenshot shoot() {
     Screenshot shot;
-    XImage* image = XGetImage(host, panel, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-    if (!image) return shot;
+    shot.pixels = windowPixels(host, panel, 0, 0, kWidth, kHeight);
+    if (shot.pixels.empty()) return shot;
     shot.width = kWidth;
     shot.height = kHeight;
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x)
-        shot.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
-    XDestroyImage(image);
     return shot;
   }
 
@@ -339,13 +335,7 @@ TEST_F(PanelX11Test, DesktopAt192DpiShowsThePanelAtTwiceItsSize) {
   XGetWindowAttributes(host, kids[0], &attributes);
   EXPECT_EQ(attributes.width, 792);
   EXPECT_EQ(attributes.height, 1060);
-  std::vector<uint32_t> shown;
-  if (XImage* image = XGetImage(host, kids[0], 0, 0, 792, 1060, AllPlanes, ZPixmap)) {
-    for (int y = 0; y < 1060; ++y)
-      for (int x = 0; x < 792; ++x)
-        shown.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
-    XDestroyImage(image);
-  }
+  const std::vector<uint32_t> shown = windowPixels(host, kids[0], 0, 0, 792, 1060);
   plugin->dispatch(effEditClose);
   XDestroyWindow(host, big);
   XSync(host, False);

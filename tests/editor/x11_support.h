@@ -66,6 +66,21 @@ inline std::vector<Window> children(Display* d, Window w) {
   return out;
 }
 
+// The pixels a window shows in a rectangle, 0x00RRGGBB row by row; empty when it cannot be
+// read.
+inline std::vector<uint32_t> windowPixels(Display* d, Window w, int left, int top, int right,
+                                          int bottom) {
+  std::vector<uint32_t> out;
+  XImage* image = XGetImage(d, w, left, top, static_cast<unsigned>(right - left),
+                            static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
+  if (!image) return out;
+  for (int y = 0; y < bottom - top; ++y)
+    for (int x = 0; x < right - left; ++x)
+      out.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffffu);
+  XDestroyImage(image);
+  return out;
+}
+
 // Moves the pointer to a point of the window at kParentX, kParentY, as a user would.
 inline void moveTo(Display* d, int x, int y) {
   XTestFakeMotionEvent(d, DefaultScreen(d), kParentX + x, kParentY + y, CurrentTime);
