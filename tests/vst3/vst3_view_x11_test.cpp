@@ -1,8 +1,8 @@
 // The view in a real X server (under xvfb-run), as a Linux VST 3 host embeds it: attached to
 // the host's window, idled only by the timer and the X connection it registers with the host's
-// run loop, a knob
-// drag reaching the host inside begin, perform and end edit, and attached and removed again
-// with no window, timer or connection left behind.
+// run loop, a knob drag reaching the host inside begin, perform and end edit, the host's
+// program changes shown as vorlak-snapshot draws them, and attached and removed again with no
+// window, timer or connection left behind.
 #include <poll.h>
 
 #include <algorithm>
@@ -155,6 +155,43 @@ TEST_F(Vst3ViewX11, EmbedsIdlesOnTheHostsTimerAndEditsInsideBrackets) {
   EXPECT_TRUE(children(host, parent).empty());
   EXPECT_TRUE(frame.runLoop.timers.empty());
   EXPECT_EQ(openFileCount(), files);
+  view->release();
+}
+
+// A program picked in the host's view, one the processor hears (a MIDI program change reaches
+// a VST 3 plug-in as the program parameter) and a program's values set one by one show on the
+// open panel exactly as vorlak-snapshot draws them. The host hears that all values changed
+// after a program change only from the view's timer, never inside its own call.
+TEST_F(Vst3ViewX11, ShowsWhatTheHostChangesAndTellsItOfProgramsOnTheTimer) {
+  PlugView* view = instance->controller->createView("editor");
+  ASSERT_NE(view, nullptr);
+  HostFrame frame;
+  ASSERT_EQ(view->setFrame(&frame), kResultOk);
+  ASSERT_EQ(view->attached(handle(parent), kPlatformX11), kResultOk);
+  std::string error;
+  auto copied = Instance::create(module, &error);
+  ASSERT_NE(copied, nullptr) << error;
+  EditController& controller = *instance->controller;
+  for (int program : {37, 5, 12}) {
+    SCOPED_TRACE(program);
+    instance->handler.calls.clear();
+    if (program == 37) {
+      ASSERT_EQ(controller.setParamNormalized(kProgramId, program / kProgramSteps), kResultOk);
+    } else if (program == 5) {
+      instance->point(kProgramId, 0, program / kProgramSteps);
+      ASSERT_EQ(instance->process(256), kResultOk);
+    } else {
+      copied->controller->setParamNormalized(kProgramId, program / kProgramSteps);
+      for (ParamId i = 0; i < kProgramId; ++i)
+        controller.setParamNormalized(i, copied->controller->getParamNormalized(i));
+    }
+    EXPECT_TRUE(instance->handler.calls.empty());
+    idleEvery5Ms([&] { frame.runLoop.fire(); }, 200);
+    EXPECT_EQ(instance->handler.calls, std::vector<std::string>(program == 12 ? 0 : 1, "r4"));
+    EXPECT_TRUE(windowPixels(host, children(host, parent).at(0), 0, 0, 396, 530) ==
+                snapshot("-p " + std::to_string(program)));
+  }
+  view->removed();
   view->release();
 }
 
