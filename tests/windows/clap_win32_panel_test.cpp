@@ -29,15 +29,7 @@ Pixels reference() {
 }
 
 TEST(ClapWin32Panel, ShowsWhatTheSnapshotToolDrawsAndGivesBackItsTimer) {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  windowClass.lpszClassName = kHostClass;
-  RegisterClassA(&windowClass);
-  HWND parent = CreateWindowExA(0, kHostClass, "Vorlak CLAP host",
-                                WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 80, kWidth, kHeight,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND parent = hostWindow(kHostClass, kWidth, kHeight);
   ASSERT_NE(parent, nullptr);
   pump();
 
