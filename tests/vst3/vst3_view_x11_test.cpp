@@ -165,8 +165,8 @@ TEST_F(Vst3ViewX11, EmbedsIdlesOnTheHostsTimerAndEditsInsideBrackets) {
 TEST_F(Vst3ViewX11, ShowsWhatTheHostChangesAndTellsItOfProgramsOnTheTimer) {
   PlugView* view = instance->controller->createView("editor");
   HostFrame frame;
-  ASSERT_TRUE(view && view->setFrame(&frame) == kResultOk);
-  ASSERT_EQ(view->attached(handle(parent), kPlatformX11), kResultOk);
+  ASSERT_TRUE(view && view->setFrame(&frame) == kResultOk &&
+              view->attached(handle(parent), kPlatformX11) == kResultOk);
   std::string error;
   auto copied = Instance::create(module, &error);
   ASSERT_NE(copied, nullptr) << error;
