@@ -154,10 +154,11 @@ class Plugin final : public ComponentSide,
   void panelUpdate();
   // The program's values in the host's view and the panel, which the host is yet to be told.
   void showProgram(int program);
-  // While no view idles the controller, a timer of the host's does; false when it offers none.
+  // A timer of the host's idles the controller while no view does (and beside one), when the
+  // host offers one.
   void startIdleTimer();
 
-  // The timer the controller idles on while no view is open.
+  // The target of that timer.
   struct IdleTicks final : TimerHandler {
     explicit IdleTicks(Plugin& owner) : owner(owner) {}
     Result VST3_CALL queryInterface(const char* iid, void** object) override;
