@@ -17,6 +17,9 @@ namespace {
 
 constexpr ProgramListId kProgramList = 1;
 
+// How often the controller looks for what to tell the host while no view is open.
+constexpr uint64_t kIdleMilliseconds = 50;
+
 bool isKnownId(ParamId id) { return id < static_cast<ParamId>(kParameterCount); }
 
 // How many steps a parameter's plain value has: its choices less one, the programs less one,
@@ -50,7 +53,36 @@ void Plugin::showCore() {
 }
 
 void Plugin::panelUpdate() {
-  if (view) view->postUpdate();
+  if (view) view->showAll();
+}
+
+void Plugin::showProgram(int program) {
+  shown[kProgramId] = program / kProgramSteps;
+  for (int i = 0; i < kNumParameters; ++i) shown[i] = core.programValue(program, i);
+  panelUpdate();
+  valuesChanged.store(true, std::memory_order_release);
+}
+
+// Hosts keep their own copy of the values, which a program change replaces behind their back.
+// Telling them from inside one of their calls deadlocks some (Ardour 7 holds a lock around
+// setParamNormalized), so it waits for this idle.
+void Plugin::uiIdle() {
+  const int program = heardProgram.exchange(-1, std::memory_order_acquire);
+  if (isProgramIndex(program)) showProgram(program);
+  if (handler && valuesChanged.exchange(false, std::memory_order_acq_rel))
+    handler->restartComponent(kParamValuesChanged);
+}
+
+void Plugin::startIdleTimer() {
+  if (handler && !idleTimer.start(idleTicks, handler, kIdleMilliseconds))
+    idleTimer.start(idleTicks, hostContext, kIdleMilliseconds);
+}
+
+Result Plugin::IdleTicks::queryInterface(const char* iid, void** object) {
+  if (!object) return kInvalidArgument;
+  const bool ours = sameUid(iid, Unknown::iid) || sameUid(iid, TimerHandler::iid);
+  *object = ours ? this : nullptr;
+  return ours ? kResultOk : kNoInterface;
 }
 
 Result Plugin::setComponentState(Stream*) {
@@ -147,25 +179,26 @@ ParamValue Plugin::plainParamToNormalized(ParamId id, ParamValue plain) {
   return step / steps;
 }
 
-ParamValue Plugin::getParamNormalized(ParamId id) { return isKnownId(id) ? shown[id] : 0.0; }
+ParamValue Plugin::getParamNormalized(ParamId id) { return isKnownId(id) ? shown[id].load() : 0.0; }
 
-// The host tells the controller what its view now holds. A program change takes the program's
-// values into that view here, and the processor reports them through its output changes:
-// nothing restarts the component from inside this call, which some hosts make under a lock.
+// The host tells the controller what its view now holds (a preset, automation, its own
+// controls). A program change takes the program's values into that view here and tells the
+// host at the next idle; the processor reports them through its output changes as well.
 Result Plugin::setParamNormalized(ParamId id, ParamValue value) {
   if (!isKnownId(id) || !std::isfinite(value)) return kInvalidArgument;
   value = std::clamp(value, 0.0, 1.0);
   shown[id] = value;
-  if (id == kProgramId) {
-    const int program = static_cast<int>(std::lround(value * kProgramSteps));
-    for (int i = 0; i < kNumParameters; ++i) shown[i] = core.programValue(program, i);
-  }
-  if (id <= kProgramId) panelUpdate();
+  if (id == kProgramId)
+    showProgram(static_cast<int>(std::lround(value * kProgramSteps)));
+  else if (view)
+    view->showParameter(static_cast<int>(id));
   return kResultOk;
 }
 
 Result Plugin::setComponentHandler(ComponentHandler* newHandler) {
+  idleTimer.stop();
   handler = newHandler;
+  startIdleTimer();
   return kResultOk;
 }
 
@@ -175,8 +208,10 @@ PlugView* Plugin::createView(const char* name) {
   return view;
 }
 
+// A host may offer its run loop only once it has shown a view (Ardour does).
 void Plugin::viewClosed(View* closed) {
   if (view == closed) view = nullptr;
+  startIdleTimer();
 }
 
 Result Plugin::getUnitInfo(int32_t index, UnitInfo& info) {
@@ -246,7 +281,7 @@ void Plugin::setParameterAutomated(int index, float value) {
 }
 
 float Plugin::getParameter(int index) {
-  return isParameterIndex(index) ? static_cast<float>(shown[index]) : 0.0f;
+  return isParameterIndex(index) ? static_cast<float>(shown[index].load()) : 0.0f;
 }
 
 int Plugin::getProgram() { return static_cast<int>(std::lround(shown[kProgramId] * kProgramSteps)); }

@@ -122,12 +122,15 @@ uint32_t Plugin::release() {
   return left;
 }
 
-Result Plugin::initialize(Unknown*) {
+Result Plugin::initialize(Unknown* context) {
+  hostContext = context;
   return core.hasBank() ? kResultOk : kInternalError;
 }
 
 Result Plugin::terminate() {
+  idleTimer.stop();
   handler = nullptr;
+  hostContext = nullptr;
   return kResultOk;
 }
 
@@ -317,9 +320,12 @@ void Plugin::reportProgram(ProcessData& data, int offset, int program) {
     if (ParamValueQueue* queue = out->addParameterData(id, slot))
       queue->addPoint(offset, value, slot);
   });
+  heardProgram.store(program, std::memory_order_release);
 }
 
 // A MIDI program change: the VST 3 events carry none, but the core's listener must answer.
-void Plugin::programChange(int program) { core.switchProgram(program); }
+void Plugin::programChange(int program) {
+  if (core.switchProgram(program)) heardProgram.store(program, std::memory_order_release);
+}
 
 }  // namespace vorlak::vst3

@@ -14,6 +14,7 @@
 #include <atomic>
 
 #include "editor/toolkit/editor_link.h"
+#include "formats/vst3/host_timer.h"
 #include "formats/vst3/parameter_ids.h"
 #include "formats/vst3/vst3.h"
 #include "instrument/core.h"
@@ -124,6 +125,10 @@ class Plugin final : public ComponentSide,
 
   // The view's end: the panel it showed is gone.
   void viewClosed(View* view);
+  // On the host's UI thread, outside any call of the host's: a program the processor switched
+  // to reaches the controller's values and the panel, and a program change tells the host
+  // that all values changed.
+  void uiIdle();
 
  private:
   // ---- EditorLink: the panel edits through the host's component handler
@@ -147,15 +152,38 @@ class Plugin final : public ComponentSide,
   // The controller's values taken again from the core (after a state was loaded).
   void showCore();
   void panelUpdate();
+  // The program's values in the host's view and the panel, which the host is yet to be told.
+  void showProgram(int program);
+  // A timer of the host's idles the controller while no view does (and beside one), when the
+  // host offers one.
+  void startIdleTimer();
+
+  // The target of that timer.
+  struct IdleTicks final : TimerHandler {
+    explicit IdleTicks(Plugin& owner) : owner(owner) {}
+    Result VST3_CALL queryInterface(const char* iid, void** object) override;
+    uint32_t VST3_CALL addRef() override { return 1; }
+    uint32_t VST3_CALL release() override { return 1; }
+    void VST3_CALL onTimer() override { owner.uiIdle(); }
+    Plugin& owner;
+  };
 
   std::atomic<uint32_t> references{1};
   InstrumentCore core;
   bool active = false;
   ComponentHandler* handler = nullptr;
+  Unknown* hostContext = nullptr;
   View* view = nullptr;
-  // What the host's view and the panel show, by parameter id; written on the host's UI
-  // thread, never by the processor.
-  double shown[kParameterCount];
+  IdleTicks idleTicks{*this};
+  HostTimer idleTimer;
+  // What the host's view and the panel show, by parameter id; written by the host's calls of
+  // the controller, which some hosts make from the audio thread too, never by the processor.
+  std::atomic<double> shown[kParameterCount];
+  static_assert(std::atomic<double>::is_always_lock_free);
+  // The last program the processor switched to, -1 once the controller has taken it.
+  std::atomic<int> heardProgram{-1};
+  // The host is yet to be told that all values changed.
+  std::atomic<bool> valuesChanged{false};
 };
 
 }  // namespace vorlak::vst3

@@ -6,10 +6,6 @@
 #include "editor/editor.h"
 #include "formats/vst3/plugin.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 namespace vorlak::vst3 {
 namespace {
 
@@ -29,22 +25,6 @@ KeyStroke keyStrokeOf(Char16 key, int16_t keyCode, int16_t modifiers) {
   return {static_cast<int32_t>(key), static_cast<uint8_t>(keyCode & 0xff),
           static_cast<uint8_t>(modifiers & 0xff)};
 }
-
-#if defined(_WIN32)
-// Windows hosts give a view no run loop: a thread timer of the host's UI thread idles it. The
-// timer procedure finds its view by the timer's id.
-constexpr int kTimerSlots = 32;
-struct TimerSlot {
-  UINT_PTR id;
-  View* view;
-};
-TimerSlot timerSlots[kTimerSlots];
-
-void CALLBACK onWin32Timer(HWND, UINT, UINT_PTR id, DWORD) {
-  for (TimerSlot& slot : timerSlots)
-    if (slot.id == id && slot.view) slot.view->onTimer();
-}
-#endif
 
 }  // namespace
 
@@ -97,7 +77,7 @@ Result View::attached(void* parent, const char* type) {
   if (open) removed();
   open = editor->open(parent);
   if (!open) return kResultFalse;
-  startTimer();
+  if (timer.start(*this, frame, kIdleMilliseconds)) watchEvents();
   return kResultOk;
 }
 
@@ -160,12 +140,21 @@ void View::requestResize(int width, int height) {
 }
 
 void View::onTimer() {
-  if (editor && open) editor->idle();
+  if (plugin) plugin->uiIdle();
+  if (!editor || !open || !plugin) return;
+  const uint32_t marked = changed.exchange(0, std::memory_order_relaxed);
+  for (int i = 0; i < kNumParameters; ++i)
+    if (marked & (1u << i))
+      editor->setParameter(i, static_cast<float>(plugin->getParamNormalized(i)));
+  editor->idle();
 }
 
-void View::postUpdate() {
-  if (editor) editor->postUpdate();
+void View::showParameter(int index) {
+  if (index >= 0 && index < kNumParameters)
+    changed.fetch_or(1u << index, std::memory_order_relaxed);
 }
+
+void View::showAll() { changed.store((1u << kNumParameters) - 1, std::memory_order_relaxed); }
 
 void View::ownerGone() {
   removed();
@@ -174,33 +163,12 @@ void View::ownerGone() {
   plugin = nullptr;
 }
 
-void View::startTimer() {
-#if defined(_WIN32)
-  for (TimerSlot& slot : timerSlots) {
-    if (slot.view) continue;
-    win32Timer = SetTimer(nullptr, 0, kIdleMilliseconds, onWin32Timer);
-    if (win32Timer) slot = {win32Timer, this};
-    return;
-  }
-#else
-  if (runLoop || !frame) return;
-  void* found = nullptr;
-  if (frame->queryInterface(RunLoop::iid.bytes, &found) != kResultOk || !found) return;
-  runLoop = static_cast<RunLoop*>(found);
-  if (runLoop->registerTimer(this, kIdleMilliseconds) != kResultOk) {
-    runLoop->release();
-    runLoop = nullptr;
-    return;
-  }
-  watchEvents();
-#endif
-}
-
 // The run loop wakes the view when the panel's display connection has events. A rescaled
 // panel reopens on a connection of its own, so the descriptor is registered anew each time,
 // even when its number is the old one's (a host forgets a descriptor that was closed).
 void View::watchEvents() {
 #if !defined(_WIN32)
+  RunLoop* runLoop = timer.runLoop();
   if (!runLoop) return;
   if (watchingEvents) runLoop->unregisterEventHandler(this);
   const int fd = editor ? editor->eventDescriptor() : -1;
@@ -209,20 +177,11 @@ void View::watchEvents() {
 }
 
 void View::stopTimer() {
-#if defined(_WIN32)
-  if (!win32Timer) return;
-  KillTimer(nullptr, win32Timer);
-  for (TimerSlot& slot : timerSlots)
-    if (slot.view == this) slot = {0, nullptr};
-  win32Timer = 0;
-#else
-  if (!runLoop) return;
-  if (watchingEvents) runLoop->unregisterEventHandler(this);
+#if !defined(_WIN32)
+  if (watchingEvents) timer.runLoop()->unregisterEventHandler(this);
   watchingEvents = false;
-  runLoop->unregisterTimer(this);
-  runLoop->release();
-  runLoop = nullptr;
 #endif
+  timer.stop();
 }
 
 }  // namespace vorlak::vst3

@@ -1,16 +1,20 @@
 // The panel as the host's view: opened into the host's X11 window on Linux (the host's run
-// loop calls its idle on a timer and when its X connection has events) or HWND on Windows (a thread timer of its own), sized as
-// the panel says at the scale the host asks for (content scaling), resized through the host's
-// frame when that scale changes while open.
+// loop calls its idle on a timer and when its X connection has events) or HWND on Windows (a
+// thread timer of its own), sized as the panel says at the scale the host asks for (content
+// scaling), resized through the host's frame when that scale changes while open. Values the
+// host or the instrument changed reach the panel at its next idle, which is also where the
+// controller tells the host what changed behind its back.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
+#include "formats/vst3/host_timer.h"
 #include "formats/vst3/vst3.h"
 
 namespace vorlak {
 class EditorLink;
-class HostEditor;
+class Editor;
 }  // namespace vorlak
 
 namespace vorlak::vst3 {
@@ -48,29 +52,31 @@ class View final : public PlugView,
   // The panel's X connection has events waiting.
   void VST3_CALL onFdIsSet(int) override { onTimer(); }
 
-  // A parameter or program changed: the panel shows it at its next idle.
-  void postUpdate();
+  // A parameter changed (index 0 to 27), or all of them: the panel shows the controller's value
+  // at its next idle. Safe from any thread.
+  void showParameter(int index);
+  void showAll();
   // The panel's new size in device pixels, asked of the host's frame.
   void requestResize(int width, int height);
   // The plug-in goes before the view: the panel, which reaches it, closes now.
   void ownerGone();
 
  private:
-  View(Plugin& owner, HostEditor* panel) : plugin(&owner), editor(panel) {}
+  View(Plugin& owner, Editor* panel) : plugin(&owner), editor(panel) {}
   ~View();
 
-  void startTimer();
   void watchEvents();
   void stopTimer();
 
   std::atomic<uint32_t> references{1};
   Plugin* plugin;
-  HostEditor* editor;
+  Editor* editor;
   PlugFrame* frame = nullptr;
-  RunLoop* runLoop = nullptr;
+  HostTimer timer;
   bool watchingEvents = false;
-  uintptr_t win32Timer = 0;
   bool open = false;
+  // One bit per parameter the panel has yet to be shown.
+  std::atomic<uint32_t> changed{0};
 };
 
 }  // namespace vorlak::vst3

@@ -370,6 +370,9 @@ struct ParameterInfo {
 
 static_assert(sizeof(ParameterInfo) == 792);
 
+// restartComponent's flag: every parameter's value may have changed.
+constexpr int32_t kParamValuesChanged = 1 << 2;
+
 struct ComponentHandler : Unknown {
   static constexpr Uid iid = makeUid(0x93A0BEA3, 0x0BD045DB, 0x8E890B0C, 0xC1E46AC6);
   virtual Result VST3_CALL beginEdit(ParamId id) = 0;

@@ -4,10 +4,6 @@
 // sees is read back from the window and compared with vorlak-snapshot's pictures.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,23 +17,6 @@ using namespace vorlak;
 using namespace vorlak::x11test;
 using vorlak::claptest::ClapInstance;
 using vorlak::claptest::ClapModule;
-
-// vorlak-snapshot's picture of the panel: 0x00RRGGBB words, rows top to bottom.
-std::vector<uint32_t> snapshot(const std::string& arguments) {
-  const std::string file = testing::TempDir() + "clap-panel.raw";
-  const std::string command =
-      std::string(VORLAK_SNAPSHOT_PATH) + " --raw -o " + file + " " + arguments + " >/dev/null";
-  if (std::system(command.c_str()) != 0) return {};
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-  std::vector<uint32_t> pixels(bytes.size() / 4);
-  for (size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i])) |
-                static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i + 1])) << 8 |
-                static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i + 2])) << 16;
-  std::remove(file.c_str());
-  return pixels;
-}
 
 class ClapGuiTest : public X11Suite {
  protected:

@@ -8,8 +8,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -80,6 +85,25 @@ inline std::vector<uint32_t> windowPixels(Display* d, Window w, int left, int to
   XDestroyImage(image);
   return out;
 }
+
+#ifdef VORLAK_SNAPSHOT_PATH
+// vorlak-snapshot's picture of the panel: 0x00RRGGBB words, rows top to bottom.
+inline std::vector<uint32_t> snapshot(const std::string& arguments) {
+  const std::string file = testing::TempDir() + "panel-snapshot.raw";
+  const std::string command =
+      std::string(VORLAK_SNAPSHOT_PATH) + " --raw -o " + file + " " + arguments + " >/dev/null";
+  if (std::system(command.c_str()) != 0) return {};
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<uint32_t> pixels(bytes.size() / 4);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i])) |
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i + 1])) << 8 |
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 * i + 2])) << 16;
+  std::remove(file.c_str());
+  return pixels;
+}
+#endif
 
 // Moves the pointer to a point of the window at kParentX, kParentY, as a user would.
 inline void moveTo(Display* d, int x, int y) {

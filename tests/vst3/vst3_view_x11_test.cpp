@@ -1,8 +1,8 @@
 // The view in a real X server (under xvfb-run), as a Linux VST 3 host embeds it: attached to
 // the host's window, idled only by the timer and the X connection it registers with the host's
-// run loop, a knob
-// drag reaching the host inside begin, perform and end edit, and attached and removed again
-// with no window, timer or connection left behind.
+// run loop, a knob drag reaching the host inside begin, perform and end edit, the host's
+// program changes shown as vorlak-snapshot draws them, and attached and removed again with no
+// window, timer or connection left behind.
 #include <poll.h>
 
 #include <algorithm>
@@ -155,6 +155,36 @@ TEST_F(Vst3ViewX11, EmbedsIdlesOnTheHostsTimerAndEditsInsideBrackets) {
   EXPECT_TRUE(children(host, parent).empty());
   EXPECT_TRUE(frame.runLoop.timers.empty());
   EXPECT_EQ(openFileCount(), files);
+  view->release();
+}
+
+// A program picked in the host's view, one the processor hears (a MIDI program change reaches
+// a VST 3 plug-in as the program parameter) and a program's values set one by one show on the
+// open panel as vorlak-snapshot draws them. Only the view's timer tells the host that a
+// program changed all values, never its own call.
+TEST_F(Vst3ViewX11, ShowsWhatTheHostChangesAndTellsItOfProgramsOnTheTimer) {
+  PlugView* view = instance->controller->createView("editor");
+  HostFrame frame;
+  ASSERT_TRUE(view && view->setFrame(&frame) == kResultOk &&
+              view->attached(handle(parent), kPlatformX11) == kResultOk);
+  std::string error;
+  auto copied = Instance::create(module, &error);
+  ASSERT_NE(copied, nullptr) << error;
+  copied->controller->setParamNormalized(kProgramId, 12 / kProgramSteps);
+  for (int program : {37, 5, 12}) {
+    instance->handler.calls.clear();
+    if (program == 37) instance->controller->setParamNormalized(kProgramId, 37 / kProgramSteps);
+    if (program == 5) instance->point(kProgramId, 0, 5 / kProgramSteps);
+    instance->process(256);
+    for (ParamId i = 0; program == 12 && i < kProgramId; ++i)
+      instance->controller->setParamNormalized(i, copied->controller->getParamNormalized(i));
+    EXPECT_TRUE(instance->handler.calls.empty()) << program;
+    idleEvery5Ms([&] { frame.runLoop.fire(); }, 200);
+    EXPECT_EQ(instance->handler.calls, std::vector<std::string>(program != 12, "r4")) << program;
+    EXPECT_TRUE(windowPixels(host, children(host, parent).at(0), 0, 0, 396, 530) ==
+                snapshot("-p " + std::to_string(program))) << program;
+  }
+  view->removed();
   view->release();
 }
 

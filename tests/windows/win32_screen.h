@@ -60,6 +60,18 @@ inline int differing(const Pixels& a, const Pixels& b) {
   return n;
 }
 
+// A visible top-level window at 100, 80 of the given size, as a host's, of a class of its own.
+inline HWND hostWindow(const char* className, int width, int height) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = className;
+  RegisterClassA(&windowClass);
+  return CreateWindowExA(0, className, className, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100,
+                         80, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
 // Dispatches whatever the thread's windows have pending.
 inline void pump() {
   MSG message;

@@ -1,7 +1,8 @@
-// The CLAP panel as a Windows host embeds it (run under Wine and Xvfb): vorlak.clap loaded
-// through our CLAP test host, its panel set into a window of this test and idled on the host's
-// timer. What the user sees is read back from the panel's window and compared with
-// vorlak-snapshot's picture; closing gives the timer back and takes the window away.
+// The CLAP panel and the VST 3 view as Windows hosts embed them (run under Wine and Xvfb),
+// loaded through our CLAP and VST 3 test hosts into a window of this test: the CLAP panel
+// idled on the host's timer, the VST 3 view on a thread timer of its own while the test pumps
+// messages as a host's UI thread does. What the user sees is read back from the panel's window
+// and compared with vorlak-snapshot's pictures; closing takes the window away.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/vst3/parameter_ids.h"
 #include "tests/clap/clap_host.h"
+#include "tests/vst3/vst3_host.h"
 #include "tests/windows/win32_screen.h"
 
 namespace {
@@ -23,21 +26,14 @@ using namespace vorlak::wintest;
 constexpr int kWidth = 396, kHeight = 530;
 constexpr char kHostClass[] = "VorlakClapTestHost";
 
-// vorlak-snapshot's raw picture of program 0.
-Pixels reference() {
-  return rawPicture(VORLAK_PANEL_REFERENCES "/panel-0.raw", static_cast<size_t>(kWidth * kHeight));
+// vorlak-snapshot's raw picture of a program.
+Pixels reference(int program = 0) {
+  return rawPicture(VORLAK_PANEL_REFERENCES "/panel-" + std::to_string(program) + ".raw",
+                    static_cast<size_t>(kWidth * kHeight));
 }
 
 TEST(ClapWin32Panel, ShowsWhatTheSnapshotToolDrawsAndGivesBackItsTimer) {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  windowClass.lpszClassName = kHostClass;
-  RegisterClassA(&windowClass);
-  HWND parent = CreateWindowExA(0, kHostClass, "Vorlak CLAP host",
-                                WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 80, kWidth, kHeight,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND parent = hostWindow(kHostClass, kWidth, kHeight);
   ASSERT_NE(parent, nullptr);
   pump();
 
@@ -83,6 +79,35 @@ TEST(ClapWin32Panel, ShowsWhatTheSnapshotToolDrawsAndGivesBackItsTimer) {
   pump();
   EXPECT_TRUE(instance->log().timers.empty());
   EXPECT_FALSE(IsWindow(panel));
+  DestroyWindow(parent);
+}
+
+// The view follows a program picked in the host and tells the host of it from its timer only.
+TEST(Vst3Win32Panel, ShowsWhatTheSnapshotToolDrawsAndFollowsTheHostsProgram) {
+  HWND parent = hostWindow("VorlakVst3TestHost", kWidth, kHeight);
+  std::string error;
+  auto module = vst3host::Module::load(vst3host::bundleModule(VORLAK_VST3_BUNDLE), &error);
+  auto instance = module ? vst3host::Instance::create(module, &error) : nullptr;
+  ASSERT_NE(instance, nullptr) << error;
+  vst3::PlugView* view = instance->controller->createView("editor");
+  ASSERT_TRUE(view && view->attached(parent, vst3::kPlatformHwnd) == vst3::kResultOk);
+  const auto shownAfter300Ms = [&] {
+    for (int t = 0; t < 300; t += 5, Sleep(5)) pump();
+    return shoot(GetWindow(parent, GW_CHILD), kWidth, kHeight);
+  };
+  ASSERT_FALSE(reference(0).empty() || reference(37).empty());
+  EXPECT_EQ(differing(shownAfter300Ms(), reference(0)), 0);
+  instance->handler.calls.clear();
+  instance->controller->setParamNormalized(vst3::kProgramId, 37 / vst3::kProgramSteps);
+  EXPECT_TRUE(instance->handler.calls.empty());
+  EXPECT_EQ(differing(shownAfter300Ms(), reference(37)), 0);
+  EXPECT_EQ(instance->handler.calls, std::vector<std::string>{"r4"});
+
+  HWND panel = GetWindow(parent, GW_CHILD);
+  view->removed();
+  pump();
+  EXPECT_FALSE(IsWindow(panel));
+  view->release();
   DestroyWindow(parent);
 }
 
