@@ -1,6 +1,7 @@
 #include "formats/standalone/app.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -16,6 +17,24 @@ volatile sig_atomic_t gStop = 0;
 
 void stop(int) { gStop = 1; }
 
+// SIGINT and SIGTERM are held back everywhere but in the main loop's wait, so that they never
+// interrupt a call into JACK or X halfway, and the driver threads made meanwhile (which take
+// this mask) never see them. Returns the mask to wait with.
+sigset_t holdStopSignals() {
+  sigset_t held, waiting;
+  sigemptyset(&held);
+  sigaddset(&held, SIGINT);
+  sigaddset(&held, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &held, &waiting);
+  sigdelset(&waiting, SIGINT);
+  sigdelset(&waiting, SIGTERM);
+  struct sigaction action {};
+  action.sa_handler = stop;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  return waiting;
+}
+
 constexpr int kIdleMs = 20;         // as often as hosts idle their panels
 constexpr int kHeadlessMs = 100;    // only the signals and the server to watch
 constexpr unsigned kRetryMs = 1000; // how often a vanished JACK server is looked for
@@ -29,7 +48,7 @@ const char* systemName(AudioSystem system) {
 int findProgram(const InstrumentCore& core, const std::string& text) {
   char* end = nullptr;
   const long number = std::strtol(text.c_str(), &end, 10);
-  if (end != text.c_str() && !*end) return number >= 1 && number <= kNumPrograms ? number - 1 : -1;
+  if (end != text.c_str() && !*end) return number >= 0 && number < kNumPrograms ? number : -1;
   char name[32];
   for (int n = 0; n < kNumPrograms; ++n)
     if (core.programNameAt(n, name) && strcasecmp(name, text.c_str()) == 0) return n;
@@ -121,22 +140,21 @@ bool App::keepAudio() {
   return true;
 }
 
-void App::loop() {
+void App::loop(const sigset_t& waiting) {
   while (!gStop) {
     if (window && !window->idle()) break;
     if (!keepAudio()) break;
     pollfd watched{window ? window->eventDescriptor() : -1, POLLIN, 0};
-    poll(&watched, 1, window ? kIdleMs : kHeadlessMs);
+    const int ms = window ? kIdleMs : kHeadlessMs;
+    const timespec wait{0, ms * 1000000L};
+    ppoll(&watched, 1, &wait, &waiting);
   }
 }
 
 int App::run() {
-  struct sigaction action {};
-  action.sa_handler = stop;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  const sigset_t waiting = holdStopSignals();
   if (!start()) return status;
-  loop();
+  loop(waiting);
   // The panel and the ports go first, so the window and the client vanish at once; the
   // settings are written once nothing plays any more.
   window.reset();

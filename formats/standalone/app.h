@@ -4,6 +4,8 @@
 // an ALSA device that fails ends the program with a message.
 #pragma once
 
+#include <signal.h>
+
 #include <memory>
 
 #include "formats/standalone/audio_backend.h"
@@ -25,7 +27,7 @@ class App final : private MenuOwner {
   bool openAudio(AudioSystem system, std::string& error);
   // False when the program should end.
   bool keepAudio();
-  void loop();
+  void loop(const sigset_t& waiting);
 
   std::vector<MenuEntry> audioMenu() override;
   void chooseAudio(int id) override;
@@ -47,7 +49,8 @@ class App final : private MenuOwner {
   int status = 0;
 };
 
-// A program number 1 to 64 or a program's name (ignoring case), as an index; -1 for neither.
+// A program number 0 to 63 (as vorlak-render numbers them) or a program's name (ignoring
+// case); -1 for neither.
 int findProgram(const InstrumentCore& core, const std::string& text);
 
 }  // namespace vorlak::standalone

@@ -20,7 +20,7 @@ const char kUsage[] =
     "  --buffer FRAMES     ALSA period length (default 256); implies ALSA\n"
     "  --midi PORT         MIDI source to connect (default: every physical one on JACK)\n"
     "  --no-connect        connect nothing on JACK; leave it to a patchbay\n"
-    "  --program N|NAME    start on program N (1 to 64) or the one of that name\n"
+    "  --program N|NAME    start on program N (0 to 63) or the one of that name\n"
     "  --scale S           the panel's scale, 1 to 3 (as VORLAK_UI_SCALE)\n"
     "  --no-gui            no window: play until interrupted (SIGINT or SIGTERM)\n"
     "  --list              name the audio devices and MIDI sources, then exit\n"

@@ -16,7 +16,7 @@ struct Options {
   std::string midi;     // MIDI source to connect; empty for all (JACK) or none (ALSA)
   int rate = 0;         // ALSA; 0 for the default
   int buffer = 0;       // ALSA period in frames; 0 for the default
-  std::string program;  // a number 1 to 64 or a name; empty to keep the saved program
+  std::string program;  // a number 0 to 63 or a name; empty to keep the saved program
   double scale = 0.0;   // 0 when not given
   bool gui = true;
   bool connect = true;

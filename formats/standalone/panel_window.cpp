@@ -96,7 +96,7 @@ void PanelWindow::command(int character) {
     char name[32];
     for (int n = 0; n < kNumPrograms; ++n) {
       player.instrument().programNameAt(n, name);
-      MenuEntry entry{std::to_string(n + 1) + " " + name, n};
+      MenuEntry entry{std::to_string(n) + "  " + name, n};
       entry.checked = n == getProgram();
       entry.columnBreak = n > 0 && n % 16 == 0;
       entries.push_back(entry);
