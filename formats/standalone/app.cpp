@@ -90,7 +90,17 @@ bool App::start() {
   choice.buffer = options.buffer;
   choice.connect = options.connect;
   std::string error;
-  if (!openAudio(wanted, error)) {
+  bool open = openAudio(wanted, error);
+  // A device or source the last run chose may have been unplugged since: the defaults play.
+  const bool savedChoice = (!options.gaveDevice && !choice.device.empty()) ||
+                           (!options.gaveMidi && !choice.midi.empty());
+  if (!open && savedChoice) {
+    std::fprintf(stderr, "vorlak: %s; playing on the defaults\n", error.c_str());
+    if (!options.gaveDevice) choice.device.clear();
+    if (!options.gaveMidi) choice.midi.clear();
+    open = openAudio(wanted, error);
+  }
+  if (!open) {
     std::fprintf(stderr, "vorlak: %s\n", error.c_str());
     status = 1;
     return false;
