@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 
 #include "formats/standalone/audio_backend.h"
 #include "formats/standalone/player.h"

@@ -20,10 +20,9 @@ class Player final : private RenderListener {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // Before the audio starts, or from the driver's own notice of a new rate or period length:
-  // false for a rate the core refuses.
+  // Before the audio starts (the render scratch is made for maxFrames; a longer period is
+  // rendered in pieces without allocating): false for a rate the core refuses.
   bool prepare(float rate, int maxFrames);
-  void setMaxFrames(int maxFrames) { core.setBlockSize(maxFrames); }
 
   // Audio thread. forEachEvent(add) calls add(frame, bytes, size) for each MIDI event of the
   // period, in order.
