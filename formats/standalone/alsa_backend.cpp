@@ -79,8 +79,7 @@ class AlsaBackend final : public AudioBackend {
   const char* name() const override { return "ALSA"; }
 
  private:
-  static int render(void* output, void*, unsigned frames, double, RtAudioStreamStatus,
-                    void* self);
+  static int render(void* output, void*, unsigned frames, double, RtAudioStreamStatus, void* self);
   static void received(double, std::vector<unsigned char>* message, void* self);
   bool openMidi(const std::string& source);
   bool openMidiOrNone(std::string& error);
@@ -95,7 +94,7 @@ int AlsaBackend::render(void* output, void*, unsigned frames, double, RtAudioStr
                         void* self) {
   auto* left = static_cast<float*>(output);
   static_cast<AlsaBackend*>(self)->player.renderPeriod([](auto&&) {}, left, left + frames,
-                                                      static_cast<int>(frames));
+                                                       static_cast<int>(frames));
   return 0;
 }
 
@@ -165,7 +164,8 @@ bool AlsaBackend::open(std::string& error) {
     if (!wanted.device.empty()) {
       const std::string found = matchName(names, wanted.device);
       if (found.empty()) {
-        error = "no ALSA output device matches \"" + wanted.device + "\" (vorlak --list names them)";
+        error =
+            "no ALSA output device matches \"" + wanted.device + "\" (vorlak --list names them)";
         return false;
       }
       device = static_cast<unsigned>(std::find(names.begin(), names.end(), found) - names.begin());
@@ -186,7 +186,8 @@ bool AlsaBackend::open(std::string& error) {
     audio.openStream(&output, nullptr, RTAUDIO_FLOAT32, rate, &period, render, this, &options,
                      streamError);
     // RtAudio may have settled on a longer period than asked for.
-    if (!player.prepare(static_cast<float>(audio.getStreamSampleRate()), static_cast<int>(period))) {
+    if (!player.prepare(static_cast<float>(audio.getStreamSampleRate()),
+                        static_cast<int>(period))) {
       error = "the ALSA device's rate is outside 22050 to 384000 Hz";
       return false;
     }

@@ -3,10 +3,10 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <strings.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <strings.h>
 
 #include "editor/platform/platform.h"
 
@@ -35,9 +35,9 @@ sigset_t holdStopSignals() {
   return waiting;
 }
 
-constexpr int kIdleMs = 20;         // as often as hosts idle their panels
-constexpr int kHeadlessMs = 100;    // only the signals and the server to watch
-constexpr unsigned kRetryMs = 1000; // how often a vanished JACK server is looked for
+constexpr int kIdleMs = 20;          // as often as hosts idle their panels
+constexpr int kHeadlessMs = 100;     // only the signals and the server to watch
+constexpr unsigned kRetryMs = 1000;  // how often a vanished JACK server is looked for
 
 const char* systemName(AudioSystem system) {
   return system == AudioSystem::kJack ? "jack" : system == AudioSystem::kAlsa ? "alsa" : "";

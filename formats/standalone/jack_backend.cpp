@@ -133,8 +133,8 @@ bool JackBackend::open(std::string& error) {
     return false;
   }
   if (wanted.connect) {
-    const auto playback = portNames(client, JACK_DEFAULT_AUDIO_TYPE,
-                                     JackPortIsInput | JackPortIsPhysical);
+    const auto playback =
+        portNames(client, JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput | JackPortIsPhysical);
     for (size_t i = 0; i < 2 && !playback.empty(); ++i)
       jack_connect(client, jack_port_name(outputs[i]),
                    playback[std::min(i, playback.size() - 1)].c_str());

@@ -53,8 +53,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     const bool takesValue = option == "--audio" || option == "--device" || option == "--midi" ||
-                            option == "--rate" || option == "--buffer" ||
-                            option == "--program" || option == "--scale";
+                            option == "--rate" || option == "--buffer" || option == "--program" ||
+                            option == "--scale";
     const char* value = nullptr;
     if (takesValue) {
       if (i + 1 >= argc) {

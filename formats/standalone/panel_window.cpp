@@ -30,15 +30,14 @@ int noteOfKey(int character) {
 
 PanelWindow::PanelWindow(Player& owner, MenuOwner& menuOwner) : player(owner), menus(menuOwner) {}
 
-std::unique_ptr<PanelWindow> PanelWindow::open(Player& player, MenuOwner& menus,
-                                               double hostScale) {
+std::unique_ptr<PanelWindow> PanelWindow::open(Player& player, MenuOwner& menus, double hostScale) {
   std::unique_ptr<PanelWindow> self(new PanelWindow(player, menus));
   self->editor = std::make_unique<Editor>(*self);
   self->editor->setHostScale(hostScale);
   Rect rect;
   if (!self->editor->getRect(rect)) return nullptr;
-  self->top = currentPlatform().createTopLevel(kTitle, rect.right - rect.left,
-                                               rect.bottom - rect.top);
+  self->top =
+      currentPlatform().createTopLevel(kTitle, rect.right - rect.left, rect.bottom - rect.top);
   if (!self->top || !self->editor->open(self->top->parent())) return nullptr;
   return self;
 }

@@ -33,8 +33,10 @@ class Player final : private RenderListener {
     forEachEvent([&](int frame, const uint8_t* bytes, size_t size) {
       // Running status and system messages mean nothing to the engine.
       if (size == 0 || bytes[0] < 0x80 || bytes[0] >= 0xF0) return;
-      batch.add({frame < 0 ? 0 : frame > last ? last : frame, bytes[0],
-                 static_cast<uint8_t>(size > 1 ? bytes[1] : 0),
+      batch.add({frame < 0      ? 0
+                 : frame > last ? last
+                                : frame,
+                 bytes[0], static_cast<uint8_t>(size > 1 ? bytes[1] : 0),
                  static_cast<uint8_t>(size > 2 ? bytes[2] : 0)});
     });
     MidiMessage message;

@@ -139,9 +139,9 @@ bool SettingsStore::writeSession(const InstrumentCore& core) {
 
 bool SettingsStore::save(const Settings& settings, const InstrumentCore& core) {
   if (!folder.empty() && writeSettings(settings) && writeSession(core)) return true;
-  std::fprintf(stderr, "vorlak: the settings could not be written to %s\n",
-               folder.empty() ? "a folder (neither XDG_CONFIG_HOME nor HOME is set)"
-                              : folder.c_str());
+  std::fprintf(
+      stderr, "vorlak: the settings could not be written to %s\n",
+      folder.empty() ? "a folder (neither XDG_CONFIG_HOME nor HOME is set)" : folder.c_str());
   return false;
 }
 

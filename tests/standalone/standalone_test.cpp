@@ -50,8 +50,7 @@ void writeFile(const std::string& path, const std::string& bytes) {
 pid_t spawn(std::vector<std::string> arguments, const std::string& errors = "/dev/null") {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   std::vector<char*> argv;
   for (auto& a : arguments) argv.push_back(a.data());
@@ -129,18 +128,19 @@ class Program {
   pid_t pid = -1;
 };
 
-// A note or program change at an absolute frame of the server's clock.
+// A note or program change, at a frame from the start of the recording.
 struct Scheduled {
   jack_nframes_t frame;
   uint8_t bytes[3];
   size_t size;
 };
 
-// One client plays the schedule into vorlak, another records vorlak's outputs from a frame
-// on, so that the graph runs player, vorlak, recorder in each period.
+// One client plays the schedule into vorlak, another records vorlak's outputs, so that the
+// graph runs player, vorlak, recorder in each period. The recording starts a quarter second
+// after the graph is connected, and the xruns are counted from then.
 struct Session {
-  Session(std::vector<Scheduled> events, jack_nframes_t from, size_t frames)
-      : schedule(std::move(events)), first(from), left(frames), right(frames) {
+  Session(std::vector<Scheduled> events, size_t frames)
+      : schedule(std::move(events)), left(frames), right(frames) {
     player = jack_client_open("vorlak-player", JackNoStartServer, nullptr);
     recorder = jack_client_open("vorlak-recorder", JackNoStartServer, nullptr);
     out = jack_port_register(player, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
@@ -148,75 +148,88 @@ struct Session {
     ins[1] = jack_port_register(recorder, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(player, play, this);
     jack_set_process_callback(recorder, record, this);
-    for (jack_client_t* c : {player, recorder}) jack_set_xrun_callback(c, xrun, this);
+    jack_set_xrun_callback(player, xrun, this);
     jack_activate(player);
     jack_activate(recorder);
     jack_connect(player, "vorlak-player:out", "vorlak:midi_in");
     jack_connect(recorder, "vorlak:out_1", "vorlak-recorder:in_1");
     jack_connect(recorder, "vorlak:out_2", "vorlak-recorder:in_2");
+    // On a period's start, so that the schedule's frames fall where the test says in theirs.
+    const jack_nframes_t cycle = jack_last_frame_time(player), period = jack_get_buffer_size(player);
+    first = cycle + (kRate / 4 + period - 1) / period * period;
+    ready = true;
   }
   ~Session() {
     jack_client_close(player);
     jack_client_close(recorder);
   }
+  // Frames of the period that starts at start, from the start of the recording.
+  static int32_t at(const Session& s, jack_nframes_t start) {
+    return static_cast<int32_t>(start - s.first);
+  }
   static int play(jack_nframes_t n, void* self) {
     auto& s = *static_cast<Session*>(self);
     void* buffer = jack_port_get_buffer(s.out, n);
     jack_midi_clear_buffer(buffer);
-    const jack_nframes_t start = jack_last_frame_time(s.player);
+    const int32_t start = s.ready ? at(s, jack_last_frame_time(s.player)) : INT32_MIN / 2;
     for (const Scheduled& e : s.schedule)
       if (e.frame - start < n) jack_midi_event_write(buffer, e.frame - start, e.bytes, e.size);
     return 0;
   }
   static int record(jack_nframes_t n, void* self) {
     auto& s = *static_cast<Session*>(self);
-    const jack_nframes_t start = jack_last_frame_time(s.recorder);
+    if (!s.ready) return 0;
+    const int32_t start = at(s, jack_last_frame_time(s.recorder));
     for (int c = 0; c < 2; ++c) {
       const auto* in = static_cast<const float*>(jack_port_get_buffer(s.ins[c], n));
       auto& to = c ? s.right : s.left;
-      for (jack_nframes_t i = 0; i < n; ++i)
-        if (start + i - s.first < to.size()) to[start + i - s.first] = in[i];
+      for (int32_t i = 0; i < static_cast<int32_t>(n); ++i)
+        if (start + i >= 0 && start + i < static_cast<int32_t>(to.size())) to[start + i] = in[i];
     }
-    if (static_cast<int32_t>(start + n - s.first) >= static_cast<int32_t>(s.left.size()))
-      s.done = true;
+    if (start + static_cast<int32_t>(n) >= static_cast<int32_t>(s.left.size())) s.done = true;
     return 0;
   }
   static int xrun(void* self) {
-    ++static_cast<Session*>(self)->xruns;
+    auto& s = *static_cast<Session*>(self);
+    if (s.ready && at(s, jack_frame_time(s.player)) >= 0) ++s.xruns;
     return 0;
   }
 
   std::vector<Scheduled> schedule;
-  jack_nframes_t first;
   std::vector<float> left, right;
   jack_client_t *player, *recorder;
   jack_port_t* out;
   jack_port_t* ins[2];
+  jack_nframes_t first = 0;
+  std::atomic<bool> ready{false};
   std::atomic<bool> done{false};
   std::atomic<int> xruns{0};
 };
 
-// Headless on JACK: silence until the first note, each note at its pitch in both channels, a
-// program change taken (and kept in the session the program saves when it ends), no xrun.
+// Headless on JACK: silence until the first note, which sounds from its frame within the
+// period, each note at its pitch in both channels, program changes taken (the last kept in the
+// session the program saves when it ends), no xrun.
 TEST(Standalone, HeadlessOnJackPlaysNotesAtTheirPitchesAndTakesProgramChanges) {
   Program program("jack");
   ASSERT_TRUE(program.start({"--no-gui", "--program", "POWER Metal"}));
-  const jack_nframes_t now = jack_frame_time(JackServer::probe);
-  const jack_nframes_t from = now + kRate / 4, first = from + 4100;  // mid-period
-  const jack_nframes_t note = first + 2000, second = note + kRate, end = second + kRate;
+  const jack_nframes_t first = 4100, note = first + 2000;  // mid-period
+  const jack_nframes_t second = note + kRate, end = second + kRate;
   // Strings ring an octave below the note: 45 sounds at 55 Hz, 57 at 110 Hz.
   Session session({{first, {0xC0, 37, 0}, 2},  // SINGLE Unplugged
                    {note, {0x90, 45, 100}, 3},
                    {note + kRate / 2, {0x80, 45, 0}, 3},
                    {second - 3000, {0xC0, 21, 0}, 2},  // BASS Ebass
                    {second, {0x90, 57, 100}, 3}},
-                  from, end - from);
+                  end);
   for (int i = 0; i < 400 && !session.done; ++i) std::this_thread::sleep_for(10ms);
   ASSERT_TRUE(session.done);
   EXPECT_EQ(session.xruns, 0);
-  const size_t silent = first - from, lower = note - from + 2048, upper = second - from + 4096;
+  const size_t lower = note + 2048, upper = second + 4096;
   for (const auto* channel : {&session.left, &session.right}) {
-    EXPECT_EQ(vorlak::test::peak(channel->data(), static_cast<int>(silent)), 0.0);
+    // Taken at its frame, not at its period's start (468 frames before): the core starts a note
+    // at the control tick (220.5 frames) that reaches it, so silent up to 256 frames before.
+    EXPECT_EQ(vorlak::test::peak(channel->data(), static_cast<int>(note - 256)), 0.0);
+    EXPECT_GT(vorlak::test::peak(channel->data() + note - 256, 512), 0.01);
     EXPECT_NEAR(vorlak::test::estimatePitch(channel->data() + lower, 8192, kRate, 40, 500), 55.0,
                 0.8);
     EXPECT_NEAR(vorlak::test::estimatePitch(channel->data() + upper, 8192, kRate, 40, 500), 110.0,
@@ -226,8 +239,8 @@ TEST(Standalone, HeadlessOnJackPlaysNotesAtTheirPitchesAndTakesProgramChanges) {
   EXPECT_FALSE(portExists("vorlak:out_1"));
   const std::string saved = readFile(program.folder + "/session");
   vorlak::InstrumentCore core;
-  ASSERT_TRUE(vorlak::loadSessionState(core, reinterpret_cast<const uint8_t*>(saved.data()),
-                                       saved.size()));
+  ASSERT_TRUE(
+      vorlak::loadSessionState(core, reinterpret_cast<const uint8_t*>(saved.data()), saved.size()));
   EXPECT_EQ(core.program(), 21);
 }
 
@@ -297,8 +310,8 @@ TEST(Standalone, WindowShowsThePanelAndClosesWithinASecond) {
     for (int x = 0; x < 396; ++x) shown.push_back(XGetPixel(image, x, y) & 0xffffffu);
   XDestroyImage(image);
   const std::string raw = program.config + "/panel.raw";
-  ASSERT_EQ(std::system((std::string(VORLAK_SNAPSHOT_PATH) + " --program 5 --raw -o " + raw).c_str()),
-            0);
+  ASSERT_EQ(
+      std::system((std::string(VORLAK_SNAPSHOT_PATH) + " --program 5 --raw -o " + raw).c_str()), 0);
   const std::string drawn = readFile(raw);
   ASSERT_EQ(drawn.size(), shown.size() * 4);
   EXPECT_TRUE(std::memcmp(drawn.data(), shown.data(), drawn.size()) == 0);

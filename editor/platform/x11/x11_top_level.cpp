@@ -26,10 +26,18 @@ KeyStroke strokeOf(XKeyEvent& event) {
   const KeySym symbol = XLookupKeysym(&event, 0);
   KeyStroke key{0, 0, modifierBits(event.state)};
   switch (symbol) {
-    case XK_Left: key.virt = kKeyLeft; break;
-    case XK_Up: key.virt = kKeyUp; break;
-    case XK_Right: key.virt = kKeyRight; break;
-    case XK_Down: key.virt = kKeyDown; break;
+    case XK_Left:
+      key.virt = kKeyLeft;
+      break;
+    case XK_Up:
+      key.virt = kKeyUp;
+      break;
+    case XK_Right:
+      key.virt = kKeyRight;
+      break;
+    case XK_Down:
+      key.virt = kKeyDown;
+      break;
     default:
       if (symbol >= 0x20 && symbol < 0x7f) key.character = static_cast<int32_t>(symbol);
       break;
@@ -50,10 +58,10 @@ std::unique_ptr<X11TopLevel> X11TopLevel::create(const char* title, int width, i
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display, screen);
   attributes.event_mask = KeyPressMask | KeyReleaseMask | StructureNotifyMask;
-  self->window = XCreateWindow(display, RootWindow(display, screen), 0, 0,
-                               static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                               CopyFromParent, InputOutput, CopyFromParent,
-                               CWBackPixel | CWEventMask, &attributes);
+  self->window =
+      XCreateWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+                    static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                    CWBackPixel | CWEventMask, &attributes);
   XStoreName(display, self->window, title);
   XClassHint classHint{const_cast<char*>("vorlak"), const_cast<char*>("Vorlak")};
   XSetClassHint(display, self->window, &classHint);
