@@ -79,9 +79,8 @@ bool App::start() {
   }
   // The command line decides; what it leaves open, the last run's choices do.
   AudioSystem wanted = options.audio;
+  // (A last choice of JACK is the default anyway, and ALSA stands in while no server runs.)
   if (wanted == AudioSystem::kAuto && settings.audio == "alsa") wanted = AudioSystem::kAlsa;
-  if (wanted == AudioSystem::kAuto && settings.audio == "jack" && jackServerRunning())
-    wanted = AudioSystem::kJack;
   if (wanted == AudioSystem::kAuto)
     wanted = jackServerRunning() ? AudioSystem::kJack : AudioSystem::kAlsa;
   choice.device = options.gaveDevice ? options.device : settings.device;
