@@ -20,9 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "formats/standalone/player.h"
 #include "instrument/core.h"
 #include "instrument/session_state.h"
+#include "tests/integration/stereo.h"
 #include "tests/unit/audio_measure.h"
+#include "tools/vst_host.h"
 
 // Last: Xlib's macros clash with GoogleTest.
 #include <X11/Xatom.h>
@@ -155,7 +158,8 @@ struct Session {
     jack_connect(recorder, "vorlak:out_1", "vorlak-recorder:in_1");
     jack_connect(recorder, "vorlak:out_2", "vorlak-recorder:in_2");
     // On a period's start, so that the schedule's frames fall where the test says in theirs.
-    const jack_nframes_t cycle = jack_last_frame_time(player), period = jack_get_buffer_size(player);
+    const jack_nframes_t cycle = jack_last_frame_time(player),
+                         period = jack_get_buffer_size(player);
     first = cycle + (kRate / 4 + period - 1) / period * period;
     ready = true;
   }
@@ -271,6 +275,45 @@ TEST(Standalone, SettingsAreKeptAndDamagedOnesReplaced) {
   const std::string settings = readFile(program.folder + "/settings");
   EXPECT_NE(settings.find("audio=jack\n"), std::string::npos) << settings;
   EXPECT_NE(settings.find("scale=2\n"), std::string::npos) << settings;
+}
+
+// The program's period, as JACK's thread renders it with the scratch made for JACK's longest
+// period, plays the bits vorlak.so plays for the same MIDI at the same frames of 512-frame
+// blocks: chords off the boundaries, a program change, a bend, a controller.
+TEST(Standalone, PeriodsPlayBitForBitWhatTheVst2ModulePlays) {
+  const vorlak::host::ScheduledMidi phrase[] = {
+      {101, 0x90, 40, 100},  {101, 0x90, 47, 90},  {700, 0xB0, 1, 70},     {9001, 0x80, 40, 0},
+      {9001, 0x80, 47, 0},   {11025, 0xC0, 40, 0}, {11100, 0x90, 45, 127}, {13337, 0xE0, 0, 90},
+      {17000, 0x90, 57, 64}, {22050, 0x80, 45, 0}};
+  constexpr int kBlock = 512, kBlocks = 60;
+  std::string error;
+  auto module = vorlak::host::Plugin::load(VORLAK_MODULE_PATH, &error);
+  ASSERT_NE(module, nullptr) << error;
+  module->start(kRate, kBlock);
+  vorlak::host::MidiSchedule schedule;
+  schedule.add({std::begin(phrase), std::end(phrase)});
+  vorlak::standalone::Player player;
+  ASSERT_TRUE(player.prepare(kRate, 8192));
+  vorlak::test::Stereo vst, period;
+  std::vector<float> left(kBlock), right(kBlock);
+  for (int64_t start = 0; start < kBlock * kBlocks; start += kBlock) {
+    schedule.queue(*module, start, kBlock);
+    module->render(kBlock);
+    vst.append(module->left(), module->right(), kBlock);
+    player.renderPeriod(
+        [&](auto&& add) {
+          for (const auto& e : phrase)
+            if (e.frame >= start && e.frame < start + kBlock) {
+              const uint8_t bytes[3] = {e.status, e.data1, e.data2};
+              add(static_cast<int>(e.frame - start), bytes, e.status == 0xC0 ? 2 : 3);
+            }
+        },
+        left.data(), right.data(), kBlock);
+    period.append(left, right, kBlock);
+  }
+  EXPECT_GT(vst.peak(), 0.01f);
+  EXPECT_TRUE(vst.left == period.left);
+  EXPECT_TRUE(vst.right == period.right);
 }
 
 Window findTopLevel(Display* display, const char* title) {
