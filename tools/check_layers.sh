@@ -13,10 +13,10 @@ status=0
 # folder, then the folders whose headers it must not include
 while read -r folder forbidden; do
   for other in $forbidden; do
-    # The window-system bindings draw the toolkit's surface in its rectangles: those two
-    # value types, header only, are all they may take from it.
+    # The window-system bindings draw the toolkit's surface in its rectangles and hand keys
+    # on as its key strokes: those value types, header only, are all they may take from it.
     found=$(grep -rn "#include \"$other/" "$folder" --include='*.h' --include='*.cpp' |
-            grep -v "^$other/" | grep -v "editor/toolkit/\(geometry\|surface\)\.h\"" |
+            grep -v "^$other/" | grep -v "editor/toolkit/\(geometry\|surface\|key_stroke\)\.h\"" |
             cut -d: -f1 | sort -u)
     if [ -n "$found" ]; then
       echo "$folder must not include $other/:" $found
@@ -34,10 +34,11 @@ editor/platform/win32 editor/platform/x11 editor/platform/headless
 editor/platform/headless editor/platform/x11 editor/platform/win32
 editor/toolkit instrument engine chain formats tools tests
 editor engine chain formats tools tests
-formats/vst2 formats/lv2 formats/clap formats/vst3 tools tests
-formats/lv2 formats/vst2 formats/clap formats/vst3 tools tests
-formats/clap formats/vst2 formats/lv2 formats/vst3 tools tests
-formats/vst3 formats/vst2 formats/lv2 formats/clap tools tests
+formats/vst2 formats/lv2 formats/clap formats/vst3 formats/standalone tools tests
+formats/lv2 formats/vst2 formats/clap formats/vst3 formats/standalone tools tests
+formats/clap formats/vst2 formats/lv2 formats/vst3 formats/standalone tools tests
+formats/vst3 formats/vst2 formats/lv2 formats/clap formats/standalone tools tests
+formats/standalone formats/vst2 formats/lv2 formats/clap formats/vst3 tools tests
 LAYERS
 
 # pattern of a window system's code, the places (a regular expression) that may hold it, its name
@@ -61,7 +62,7 @@ if [ -n "$leaks" ]; then
   echo "$leaks"
   status=1
 fi
-lv2=$(grep -rnE '#include <lv2/|\bLV2(UI)?_[A-Za-z_]+' common engine chain instrument editor formats/vst2 formats/clap formats/vst3 \
+lv2=$(grep -rnE '#include <lv2/|\bLV2(UI)?_[A-Za-z_]+' common engine chain instrument editor formats/vst2 formats/clap formats/vst3 formats/standalone \
   --include='*.h' --include='*.cpp')
 if [ -n "$lv2" ]; then
   echo "LV2 headers or names outside formats/lv2:"

@@ -27,7 +27,9 @@ version=$(dpkg-deb -f "$package" Version)
 lintian --fail-on error,warning "$package" || fail "lintian"
 contents=$(dpkg-deb -c "$package")
 for path in usr/lib/vst/vorlak.so usr/lib/lv2/vorlak.lv2/manifest.ttl usr/bin/vorlak-render \
-  usr/bin/vorlak-snapshot usr/share/man/man1/vorlak-render.1.gz \
+  usr/bin/vorlak-snapshot usr/bin/vorlak usr/share/man/man1/vorlak.1.gz \
+  usr/share/applications/vorlak.desktop usr/share/icons/hicolor/48x48/apps/vorlak.png \
+  usr/share/man/man1/vorlak-render.1.gz \
   usr/share/man/man1/vorlak-snapshot.1.gz usr/share/doc/vorlak/copyright \
   usr/share/doc/vorlak/changelog.gz; do
   echo "$contents" | grep -q " \./$path\$" || fail "the package lacks /$path"
@@ -35,7 +37,8 @@ done
 
 # Every folder the package puts files in, listed before the install and after the removal.
 folders=(/usr/bin /usr/lib/vst /usr/lib/vst3 /usr/lib/clap /usr/lib/lv2 /usr/share/man/man1
-  /usr/share/doc/vorlak)
+  /usr/share/doc/vorlak /usr/share/applications /usr/share/icons/hicolor/48x48/apps
+  /usr/share/icons/hicolor/128x128/apps)
 listing() { find "${folders[@]}" 2>/dev/null | sort || true; }
 tmp=$(mktemp -d)
 cleanup() {
@@ -49,9 +52,11 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get install -y "$package" >/dev/null || fail "apt-get install $package"
 
 # The tools say the package's version, and vorlak-render loads the installed module by default.
-for tool in vorlak-render vorlak-snapshot; do
+for tool in vorlak vorlak-render vorlak-snapshot; do
   [ "$(/usr/bin/$tool --version)" = "$tool $version" ] || fail "$tool --version"
 done
+# The desktop's menu finds the program by its entry, which names the installed command and icon.
+desktop-file-validate /usr/share/applications/vorlak.desktop || fail "vorlak.desktop"
 programs=$(/usr/bin/vorlak-render --list-programs | grep -c .) || true
 [ "$programs" -eq 64 ] || fail "installed vorlak-render lists $programs programs"
 

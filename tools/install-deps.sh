@@ -6,14 +6,15 @@ set -euo pipefail
 # when a host package that brings JACK 2 (Qtractor's) is installed beside it.
 packages=(g++ cmake ninja-build pkg-config python3 libx11-dev libxtst-dev
           libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev libpng-dev libstk-dev
-          lv2-dev liblilv-dev libjack-jackd2-dev)
+          lv2-dev liblilv-dev libjack-jackd2-dev librtaudio-dev librtmidi-dev libasound2-dev
+          jackd2)
 if [ "${1:-}" = "--tests" ]; then
   # The real-host checks run Ardour's and Qtractor's plug-in scanners; the fuzz targets need
   # clang and its libFuzzer runtime; the LV2 bundle is checked with lv2_validate (sordi) and
   # lv2info; the Windows module is cross-built with MinGW-w64 and checked under Wine
   # (tools/check_windows.sh installs these too when run on its own); the Debian package is made with dpkg-dev and
   # checked by lintian, the Windows installer made with NSIS and its zip beside it.
-  packages+=(ardour qtractor xvfb xauth clang libclang-rt-dev sordi lilv-utils
+  packages+=(ardour qtractor xvfb xauth desktop-file-utils clang libclang-rt-dev sordi lilv-utils
              g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev lintian nsis zip unzip)
 fi
 

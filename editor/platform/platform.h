@@ -1,6 +1,7 @@
-// The window system as the toolkit sees it: one child window inside the host's window, the
-// pointer and buttons, a clock, and a popup menu. Bindings: x11 and win32 for hosts, headless
-// for tests and snapshots. Nothing else in the editor includes a window-system header.
+// The window system as the toolkit sees it: one child window inside the host's window (or a
+// program's own top-level window), the pointer and buttons, a clock, and a popup menu.
+// Bindings: x11 and win32 for hosts, headless for tests and snapshots. Nothing else in the
+// editor includes a window-system header.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "editor/toolkit/geometry.h"
+#include "editor/toolkit/key_stroke.h"
 
 namespace vorlak {
 
@@ -67,6 +69,30 @@ class NativeWindow {
   double scale = 1.0;
 };
 
+// What a program's own window reports while its events are drained.
+class TopLevelEvents {
+ public:
+  virtual ~TopLevelEvents() = default;
+  // A key pressed (down) or released while the window had the focus. Held keys do not repeat.
+  virtual void onKey(const KeyStroke& key, bool down) = 0;
+  // The user asked the window system to close the window.
+  virtual void onCloseRequest() = 0;
+};
+
+// A window of the program's own on the desktop, which the panel's window lives in as it lives
+// in a host's: for a program with no host.
+class TopLevelWindow {
+ public:
+  virtual ~TopLevelWindow() = default;
+  // What createWindow takes as the parent of the panel's window.
+  virtual void* parent() = 0;
+  // A new fixed size in device pixels (the panel's scale changed).
+  virtual void resize(int width, int height) = 0;
+  virtual void dispatchEvents(TopLevelEvents& events) = 0;
+  // The descriptor that turns readable when events wait; -1 when there is none.
+  virtual int eventDescriptor() const = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -78,6 +104,12 @@ class Platform {
   // The density of the screen parent (or, when null, the main screen) shows on, as a
   // factor of 96 dpi; 0 when the system says nothing.
   virtual double systemScale(void* /*parent*/) { return 0.0; }
+  // A titled window of a fixed size on the desktop; null where the binding has none or the
+  // window system is unreachable.
+  virtual std::unique_ptr<TopLevelWindow> createTopLevel(const char* /*title*/, int /*width*/,
+                                                         int /*height*/) {
+    return nullptr;
+  }
 };
 
 // The platform the editor uses: the module's own window system unless a test or the snapshot

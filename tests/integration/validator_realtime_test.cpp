@@ -29,6 +29,9 @@
 #include "tests/lv2/lv2_host.h"
 #endif
 #include "tests/clap/clap_host.h"
+#ifdef VORLAK_STANDALONE
+#include "formats/standalone/player.h"
+#endif
 #ifdef VORLAK_VST3_BUNDLE
 #include "formats/vst3/parameter_ids.h"
 #include "tests/vst3/vst3_host.h"
@@ -429,6 +432,43 @@ TEST(ValidatorRealtime, ClapProcessAllocatesLocksAndCallsNothing) {
     });
   });
 }
+
+#ifdef VORLAK_STANDALONE
+// The standalone program's period, as JACK's and ALSA's threads render it: every program by
+// MIDI program change (switched on the audio thread), notes at their frames and past the
+// period, running status and system messages, MIDI waiting in the sequencer's and the panel's
+// rings, periods of 0 to four times the prepared length.
+TEST(ValidatorRealtime, StandalonePeriodAllocatesLocksAndCallsNothing) {
+  standalone::Player player;
+  ASSERT_TRUE(player.prepare(44100.0f, kWorkloadBlock));
+  std::vector<float> left(4 * kWorkloadBlock), right(4 * kWorkloadBlock);
+  expectRealtime(64 * 6, [&](long& calls, float& peak) {
+    forEachWorkloadStep([&](const WorkloadStep& step) {
+      const auto note = static_cast<uint8_t>(step.note), block = static_cast<uint8_t>(step.block);
+      const uint8_t events[][3] = {{0xC0, static_cast<uint8_t>(step.program), 0},
+                                   {0x90, note, 110},
+                                   {0x80, static_cast<uint8_t>(note - 7), 0},
+                                   {0xE0, static_cast<uint8_t>(block * 20), block},
+                                   {0xB0, 1, static_cast<uint8_t>(block * 25)},
+                                   {0x40, 0, 0},
+                                   {0xF8, 0, 0},
+                                   {0x90, static_cast<uint8_t>(note + 7), 90}};
+      const int frames[] = {0, 0, 40, 60, 80, 90, 100, 1 << 20};
+      player.deviceInput().push({0, 0x90, static_cast<uint8_t>(note + 12), 100});
+      player.keyboardInput().push({0, 0x80, static_cast<uint8_t>(note + 12), 0});
+      tWatching = true;
+      player.renderPeriod(
+          [&](auto&& add) {
+            for (int i = block == 0 ? 0 : 1; i < 8; ++i) add(frames[i], events[i], i == 6 ? 1 : 3);
+          },
+          left.data(), right.data(), step.frames);
+      tWatching = false;
+      ++calls;
+      peak = peakOf(left.data(), static_cast<size_t>(step.frames), peak);
+    });
+  });
+}
+#endif
 
 #ifdef VORLAK_LV2_BUNDLE
 void watchedRun(LilvInstance* instance, uint32_t frames) {

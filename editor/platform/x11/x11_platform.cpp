@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/text.h"
+#include "editor/platform/x11/x11_top_level.h"
 #include "editor/platform/x11/x11_window.h"
 
 namespace vorlak {
@@ -19,6 +20,11 @@ std::unique_ptr<NativeWindow> X11Platform::createWindow(void* parent, int width,
   const auto id = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parent));
   if (!id) return nullptr;
   return X11Window::create(id, width, height);
+}
+
+std::unique_ptr<TopLevelWindow> X11Platform::createTopLevel(const char* title, int width,
+                                                            int height) {
+  return X11TopLevel::create(title, width, height);
 }
 
 uint32_t X11Platform::tickCount() {

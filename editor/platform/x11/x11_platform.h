@@ -14,6 +14,7 @@ class X11Platform : public Platform {
   void sleep(int milliseconds) override;
   // Xft.dpi of the display's resources / 96, else GDK_SCALE, else 0.
   double systemScale(void* parent) override;
+  std::unique_ptr<TopLevelWindow> createTopLevel(const char* title, int width, int height) override;
 };
 
 }  // namespace vorlak
