@@ -35,9 +35,12 @@ set(VORLAK_ENGINE_DATA_SOURCES ${VORLAK_EMBED_excitation_samples})
 set(VORLAK_PANEL_DATA_SOURCES "")
 
 # The panel's bitmaps 128 to 145, drawn at 1x and natively at 2x and 3x (bitmap-<id>@2x.bmp).
-# Only those present are embedded; a generated table lists them for panelBitmap(), and adding
-# a file to resources/ reconfigures.
+# Only those present are embedded, packed (cmake/pack_files.py) since the art would otherwise
+# make most of each module; a generated table lists them for panelBitmap(), and adding a file
+# to resources/ reconfigures.
+find_program(VORLAK_PYTHON NAMES python3 REQUIRED)
 set(panel_bitmap_files "")
+set(packed_panel_bitmaps "")
 set(panel_bitmap_declarations "")
 set(panel_bitmap_entries "")
 foreach(factor 1 2 3)
@@ -51,6 +54,7 @@ foreach(factor 1 2 3)
     if(EXISTS ${file})
       string(MAKE_C_IDENTIFIER "${stem}" symbol)
       list(APPEND panel_bitmap_files ${file})
+      list(APPEND packed_panel_bitmaps ${CMAKE_BINARY_DIR}/generated/panel_art/${stem}.packed)
       string(APPEND panel_bitmap_declarations
         "extern const std::uint8_t ${symbol}[];\nextern const std::size_t ${symbol}_size;\n")
       string(APPEND panel_bitmap_entries "    {${id}, ${factor}, ${symbol}, &${symbol}_size},\n")
@@ -58,7 +62,13 @@ foreach(factor 1 2 3)
   endforeach()
 endforeach()
 if(panel_bitmap_files)
-  vorlak_embed_files(panel_bitmaps ELEMENT uint8 FILES ${panel_bitmap_files})
+  add_custom_command(OUTPUT ${packed_panel_bitmaps}
+    COMMAND ${VORLAK_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/pack_files.py
+            ${CMAKE_BINARY_DIR}/generated/panel_art ${panel_bitmap_files}
+    DEPENDS ${panel_bitmap_files} ${CMAKE_CURRENT_LIST_DIR}/pack_files.py
+    COMMENT "Packing the panel's bitmaps"
+    VERBATIM)
+  vorlak_embed_files(panel_bitmaps ELEMENT uint8 FILES ${packed_panel_bitmaps})
   list(APPEND VORLAK_PANEL_DATA_SOURCES ${VORLAK_EMBED_panel_bitmaps})
 endif()
 set(panel_bitmap_table ${CMAKE_BINARY_DIR}/generated/panel_bitmap_table.cpp)
@@ -84,6 +94,7 @@ else()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR})
 endif()
 unset(panel_bitmap_files)
+unset(packed_panel_bitmaps)
 unset(panel_bitmap_declarations)
 unset(panel_bitmap_entries)
 unset(panel_bitmap_table)

@@ -1,5 +1,6 @@
 ; The Windows installer, made on Debian by tools/package-windows.sh with NSIS's makensis:
-;   makensis -DVERSION=1.0.0 -DBUILD=<build-win> -DOUTFILE=<setup.exe> [-DVST3] [-DCLAP]
+;   makensis -DVERSION=1.0.0 -DBUILD=<build-win> -DOUTFILE=<setup.exe>
+;            -DLICENSE=<the licence's text, Windows line ends> [-DVST3] [-DCLAP]
 ;            installer/vorlak.nsi
 ; VST3 and CLAP take the VST 3 bundle (BUILD/vorlak.vst3) and the CLAP module
 ; (BUILD/vorlak.clap); the script passes them when the build made them.
@@ -13,8 +14,8 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
-!ifndef VERSION | BUILD | OUTFILE
-  !error "makensis needs -DVERSION, -DBUILD and -DOUTFILE (see tools/package-windows.sh)"
+!ifndef VERSION | BUILD | OUTFILE | LICENSE
+  !error "makensis needs -DVERSION, -DBUILD, -DOUTFILE and -DLICENSE (see tools/package-windows.sh)"
 !endif
 
 !include MUI2.nsh
@@ -37,11 +38,16 @@ VIAddVersionKey /LANG=1033 "CompanyName" "Kivo"
 VIAddVersionKey /LANG=1033 "FileDescription" "Vorlak ${VERSION} installer"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 Kivo"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 Vorlak developers. GNU GPL version 3 or later."
 
 Var Vst2Dir
 
 !define MUI_ABORTWARNING
+; The GPL grants rights and asks no acceptance, so the page informs and goes on with Next.
+!define MUI_LICENSEPAGE_TEXT_TOP "Vorlak is free software, under the GNU General Public License, version 3 or later."
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "You need not accept this licence to use Vorlak; it says how you may share and change it. Its text is installed as LICENSE.txt in the program folder."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_PAGE_HEADER_TEXT "VST 2 folder"
 !define MUI_PAGE_HEADER_SUBTEXT "The folder your host scans for VST 2 plug-ins."
@@ -157,6 +163,12 @@ Section "-Uninstaller"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; Always: the licence beside the program.
+Section "-Licence"
+  SetOutPath "$INSTDIR"
+  File "/oname=LICENSE.txt" "${LICENSE}"
+SectionEnd
+
 Section "VST 2 plug-in (vorlak.dll)" SectionVst2
   ; A reinstall into another folder takes the module, and the folders made for it, out of the
   ; one it was in, so that hosts do not find two.
@@ -241,6 +253,7 @@ Section "Uninstall"
     !insertmacro RemoveFolderIfMade "$COMMONFILES64\CLAP" ClapFolder
   ${EndIf}
   Delete "$INSTDIR\vorlak-render.exe"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   !insertmacro RemoveFolderIfMade "$INSTDIR" InstallFolder
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -19,14 +19,13 @@ Pixmap* Pixmap::create(int resourceId, double scale) {
   pixmap->factor = scale;
   // The art drawn natively at 1x, 2x and 3x; the steps between come from the next one up.
   const int native = scale <= 1.0 ? 1 : scale <= 2.0 ? 2 : 3;
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-  if (!panelBitmap(resourceId, native, &data, &size)) return pixmap;
+  std::vector<uint8_t> file;
+  if (!panelBitmap(resourceId, native, file)) return pixmap;
   if (native == scale) {
-    decodeBmp(data, size, pixmap->picture);
+    decodeBmp(file.data(), file.size(), pixmap->picture);
   } else {
     Surface drawn;
-    if (decodeBmp(data, size, drawn))
+    if (decodeBmp(file.data(), file.size(), drawn))
       downscale(drawn, scaledLength(drawn.width() / native, scale),
                 scaledLength(drawn.height() / native, scale), kMagenta.pixel(), pixmap->picture);
   }

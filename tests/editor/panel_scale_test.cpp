@@ -180,11 +180,10 @@ TEST_F(PanelScaleTest, EveryScaleOpensAtItsSizeFromTheRightSourceAndLeavesNothin
 TEST_F(PanelScaleTest, AtEachNativeScaleThePanelIsThatArtWhereNoWidgetLies) {
   for (int factor : {1, 2, 3}) {
     open(factor);
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    ASSERT_TRUE(panelBitmap(128, factor, &data, &size));
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(panelBitmap(128, factor, file));
     Surface art;
-    ASSERT_TRUE(decodeBmp(data, size, art));
+    ASSERT_TRUE(decodeBmp(file.data(), file.size(), art));
     const Surface& screen = editor->getFrame()->backBuffer();
     ASSERT_EQ(art.width(), screen.width());
     ASSERT_EQ(art.height(), screen.height());

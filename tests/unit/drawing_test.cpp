@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "editor/platform/platform.h"
@@ -269,7 +271,7 @@ TEST(Pixmap, ReferencesAndAMissingResource) {
   missing->forget();  // destroyed here (the sanitizer build sees a leak otherwise)
 }
 
-TEST(Pixmap, EveryPanelBitmapInTheSourceTreeIsEmbeddedAtItsSize) {
+TEST(Pixmap, EveryPanelBitmapInTheSourceTreeIsEmbeddedAndUnpacksToItsFile) {
   struct Size {
     int id, width, height;
   };
@@ -280,20 +282,25 @@ TEST(Pixmap, EveryPanelBitmapInTheSourceTreeIsEmbeddedAtItsSize) {
                         {144, 72, 38},   {145, 72, 38}};
   int present = 0;
   for (const Size& size : sizes) {
-    const std::filesystem::path file = std::filesystem::path(VORLAK_SOURCE_DIR) / "resources" /
-                                       ("bitmap-" + std::to_string(size.id) + ".bmp");
-    const uint8_t* data = nullptr;
-    size_t bytes = 0;
-    const bool embedded = panelBitmap(size.id, &data, &bytes);
-    EXPECT_EQ(embedded, std::filesystem::exists(file)) << size.id;
-    if (!embedded) continue;
-    ++present;
-    EXPECT_EQ(bytes, std::filesystem::file_size(file)) << size.id;
-    Pixmap* picture = Pixmap::create(size.id);
-    ASSERT_NE(picture, nullptr);
-    EXPECT_EQ(picture->width(), size.width) << size.id;
-    EXPECT_EQ(picture->height(), size.height) << size.id;
-    picture->forget();
+    for (int factor : {1, 2, 3}) {
+      SCOPED_TRACE(::testing::Message() << size.id << " at " << factor << "x");
+      const std::string suffix = factor == 1 ? "" : "@" + std::to_string(factor) + "x";
+      const std::filesystem::path path = std::filesystem::path(VORLAK_SOURCE_DIR) / "resources" /
+                                         ("bitmap-" + std::to_string(size.id) + suffix + ".bmp");
+      std::vector<uint8_t> unpacked;
+      const bool embedded = panelBitmap(size.id, factor, unpacked);
+      EXPECT_EQ(embedded, std::filesystem::exists(path));
+      if (!embedded) continue;
+      ++present;
+      std::ifstream in(path, std::ios::binary);
+      const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+      EXPECT_TRUE(unpacked == file);  // not EXPECT_EQ: a mismatch would print megabytes
+      Pixmap* picture = Pixmap::create(size.id, factor);
+      ASSERT_NE(picture, nullptr);
+      EXPECT_EQ(picture->width(), size.width);
+      EXPECT_EQ(picture->height(), size.height);
+      picture->forget();
+    }
   }
   if (present == 0) GTEST_SKIP() << "no panel bitmaps in resources/ yet";
 }

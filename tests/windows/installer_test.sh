@@ -27,9 +27,11 @@ archive=$(sed -n 2p "$work/package.log")
 version=$(sed -n 's/^#define VORLAK_VERSION "\(.*\)"$/\1/p' "$build/generated/vorlak_version.h")
 [ "$(basename "$setup")" = "vorlak-$version-setup.exe" ] || fail "installer named $setup"
 listing=$(unzip -Z1 "$archive")
-for file in VST2/vorlak.dll vorlak-render.exe; do
+for file in VST2/vorlak.dll vorlak-render.exe LICENSE.txt; do
   echo "$listing" | grep -qx "vorlak-$version/$file" || fail "the zip lacks $file"
 done
+grep -q '^!insertmacro MUI_PAGE_LICENSE "${LICENSE}"' "$source_dir/installer/vorlak.nsi" ||
+  fail "the installer shows no licence page"
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
@@ -56,6 +58,8 @@ rm "$drive/setup.exe" "$drive/install.bat"
 "$wineserver" -w
 [ -f "$drive/Audio Plug-ins/VST2/vorlak.dll" ] || fail "no vorlak.dll in the chosen folder"
 [ -f "$drive/Program Files/Vorlak/vorlak-render.exe" ] || fail "no vorlak-render.exe"
+tr -d '\r' < "$drive/Program Files/Vorlak/LICENSE.txt" | cmp -s - "$source_dir/LICENSE" ||
+  fail "no LICENSE.txt holding the licence beside vorlak-render.exe"
 common="$drive/Program Files/Common Files"
 if [ -d "$build/vorlak.vst3" ]; then
   [ -f "$common/VST3/vorlak.vst3/Contents/x86_64-win/vorlak.vst3" ] ||

@@ -118,6 +118,7 @@ std::string description() {
       << "    a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
       << "    doap:name \"Vorlak\" ;\n"
       << "    doap:maintainer [ foaf:name \"Kivo\" ] ;\n"
+      << "    doap:license <https://spdx.org/licenses/GPL-3.0-or-later> ;\n"
       << "    rdfs:comment \"An electric guitar or bass modelled from the string to the speaker: "
          "six plucked strings, pickups, amplifier, cabinet and one effect.\" ;\n"
       << "    lv2:minorVersion " << kLv2MinorVersion << " ;\n"
