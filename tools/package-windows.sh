@@ -23,7 +23,7 @@ fi
 
 for file in vorlak.dll vorlak-render.exe generated/vorlak_version.h; do
   if [ ! -e "$build/$file" ]; then
-    echo "package-windows: no $file in $build; build it first, or name no folder (README, Windows)" >&2
+    echo "package-windows: no $file in $build; build it first, or name no folder (doc/development.md, The Windows build)" >&2
     exit 1
   fi
 done
