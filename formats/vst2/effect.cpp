@@ -20,6 +20,11 @@ void Effect::setParameter(VstInt32 index, float value) {
     panel->setParameter(index, core.liveValue(index));
 }
 
+void Effect::valuesLoaded() {
+  if (!panel) return;
+  for (int i = 0; i < kNumParameters; ++i) panel->setParameter(i, core.parameter(i));
+}
+
 void Effect::notifyActivity(VstInt32 index, float value) {
   if (panel) panel->setParameter(index, value);
 }
