@@ -47,7 +47,7 @@ void InstrumentCore::setParameter(int index, float value) {
   if (index < 0 || index >= kNumParameters || !std::isfinite(value)) return;
   if (float* target = waitingTarget(index)) {
     relaxedStore(*target, std::fmin(std::fmax(value, 0.0f), 1.0f));
-    if (loads.waiting()) return;
+    if (loads.stillWaiting()) return;
   }
   applyParameter(index, value);
 }
@@ -65,13 +65,14 @@ float* InstrumentCore::waitingTarget(int index) {
   const PendingLoad* load = loads.waiting();
   if (!load || !bank) return nullptr;
   PendingLoad& slot = const_cast<PendingLoad&>(*load);
-  switch (slot.kind) {
+  const int n = slot.current;
+  switch (slot.kind.load()) {
     case PendingLoad::Kind::kBank:
-      return &slot.programs[slot.current].values[index];
+      return &slot.programs[n].values[index];
     case PendingLoad::Kind::kRecord:
       return &slot.record.values[index];
     case PendingLoad::Kind::kProgram:
-      return &bank->programs[slot.current].values[index];
+      return &bank->programs[n].values[index];
   }
   return nullptr;
 }

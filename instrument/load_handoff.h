@@ -10,14 +10,16 @@
 
 #include <atomic>
 
+#include "common/relaxed.h"
 #include "instrument/program.h"
 
 namespace vorlak {
 
 struct PendingLoad {
   enum class Kind { kBank, kProgram, kRecord };
-  Kind kind = Kind::kProgram;
-  int current = 0;
+  // Read by a thread that edits while the load waits, as the loading thread may replace it.
+  Relaxed<Kind> kind = Kind::kProgram;
+  Relaxed<int> current = 0;
   Program record{};                   // kRecord: what program current holds from now on
   Program programs[kNumPrograms]{};   // kBank: every program
 };
@@ -51,6 +53,15 @@ class LoadHandoff {
                                                                                     : nullptr;
   }
   void finish() { stage.store(kFree, std::memory_order_release); }
+
+  // Whether a load still waits once a copy in progress has finished, for an edit written into
+  // it: if not, the edit must be applied as well.
+  bool stillWaiting() const {
+    int seen;
+    while ((seen = stage.load(std::memory_order_acquire)) == kTaking) {
+    }
+    return seen == kReady;
+  }
 
   // A load published and not yet applied: what the loading thread reads back in the meantime.
   const PendingLoad* waiting() const {
