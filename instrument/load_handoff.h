@@ -5,7 +5,7 @@
 // The slot moves free -> writing (the loading thread fills it) -> ready -> taking (the audio
 // thread copies it out between blocks) -> free. The audio thread never waits: it takes a
 // ready slot or leaves it for the next block. The loading thread waits only for a copy in
-// progress, a few microseconds.
+// progress or another thread's load being written, a few microseconds.
 #pragma once
 
 #include <atomic>
@@ -20,17 +20,18 @@ struct PendingLoad {
   // Read by a thread that edits while the load waits, as the loading thread may replace it.
   Relaxed<Kind> kind = Kind::kProgram;
   Relaxed<int> current = 0;
-  Program record{};                   // kRecord: what program current holds from now on
-  Program programs[kNumPrograms]{};   // kBank: every program
+  Program record{};                  // kRecord: what program current holds from now on
+  Program programs[kNumPrograms]{};  // kBank: every program
 };
 
 class LoadHandoff {
  public:
-  // The slot for the loading thread to fill; held until publish().
+  // The slot for the loading thread to fill; held until publish(). Two threads loading at
+  // once take turns.
   PendingLoad& claim() {
     for (;;) {
       int seen = stage.load(std::memory_order_acquire);
-      if (seen == kTaking) continue;
+      if (seen == kTaking || seen == kWriting) continue;
       if (stage.compare_exchange_weak(seen, kWriting, std::memory_order_acquire)) return slot;
     }
   }
@@ -39,7 +40,7 @@ class LoadHandoff {
   PendingLoad* reclaim() {
     for (;;) {
       int seen = stage.load(std::memory_order_acquire);
-      if (seen == kTaking) continue;
+      if (seen == kTaking || seen == kWriting) continue;
       if (seen != kReady) return nullptr;
       if (stage.compare_exchange_weak(seen, kWriting, std::memory_order_acquire)) return &slot;
     }

@@ -77,8 +77,7 @@ TEST(LoadHandoff, EveryBlockIsRenderedWhollyFromOneLoadedState) {
     const int s = now == values[0] ? 0 : 1;
     EXPECT_EQ(now, values[s]) << "a block ends with a mixture of the two states' values";
     ++fromEach[s];
-    if (s != replayedState)
-      loadSessionState(replayed, states[s].data(), states[s].size());
+    if (s != replayedState) loadSessionState(replayed, states[s].data(), states[s].size());
     replayedState = s;
     EXPECT_EQ(block, playBlock(replayed)) << "a block is not rendered wholly from state " << s;
     if (HasFailure()) break;
