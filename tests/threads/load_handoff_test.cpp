@@ -14,7 +14,7 @@
 namespace vorlak {
 namespace {
 
-constexpr int kFrames = 64;
+constexpr int kFrames = 256;
 
 struct NullListener final : RenderListener {
   void programChange(int) override {}
@@ -58,12 +58,13 @@ TEST(LoadHandoff, EveryBlockIsRenderedWhollyFromOneLoadedState) {
 
   // Each load waits for a block to have started since the one before, so that both states
   // are played however the threads are scheduled.
-  std::atomic<bool> loading{true};
+  std::atomic<bool> loading{true}, stopped{false};
   std::atomic<int> blocks{0};
   std::thread loader([&] {
-    for (int n = 0; n < 1000; ++n) {
+    for (int n = 0; n < 1000 && !stopped; ++n) {
       EXPECT_TRUE(loadSessionState(played, states[n % 2].data(), states[n % 2].size()));
-      for (const int seen = blocks.load(); blocks.load() == seen;) std::this_thread::yield();
+      for (const int seen = blocks; blocks == seen && !stopped;) std::this_thread::yield();
+      for (int k = n % 5; k > 0; --k) std::this_thread::yield();  // to land anywhere in a block
     }
     loading = false;
   });
@@ -82,6 +83,7 @@ TEST(LoadHandoff, EveryBlockIsRenderedWhollyFromOneLoadedState) {
     EXPECT_EQ(block, playBlock(replayed)) << "a block is not rendered wholly from state " << s;
     if (HasFailure()) break;
   }
+  stopped = true;
   loader.join();
   EXPECT_GT(fromEach[0], 0);
   playBlock(played);
