@@ -22,7 +22,7 @@ InstrumentCore::InstrumentCore() {
   if (bank) {
     std::memcpy(bank->programs, kFactoryPrograms, sizeof bank->programs);
     currentProgram = 0;
-    for (int i = 0; i < kNumParameters; ++i) setParameter(i, bank->programs[0].values[i]);
+    for (int i = 0; i < kNumParameters; ++i) applyParameter(i, bank->programs[0].values[i]);
   }
 
   setSampleRate(44100.0f);
@@ -41,7 +41,18 @@ InstrumentCore::~InstrumentCore() {
 
 // A parameter is 0..1 by definition; anything else would index past the option lists or drive
 // the filters to infinity.
+// While a load waits, an edit belongs to the program the load makes current: it goes into the
+// load, and is applied here as well if the load was taken meanwhile.
 void InstrumentCore::setParameter(int index, float value) {
+  if (index < 0 || index >= kNumParameters || !std::isfinite(value)) return;
+  if (float* target = waitingTarget(index)) {
+    relaxedStore(*target, std::fmin(std::fmax(value, 0.0f), 1.0f));
+    if (loads.stillWaiting()) return;
+  }
+  applyParameter(index, value);
+}
+
+void InstrumentCore::applyParameter(int index, float value) {
   if (index < 0 || index >= kNumParameters || !std::isfinite(value)) return;
   value = std::fmin(std::fmax(value, 0.0f), 1.0f);
   relaxedStore(liveValues[index], value);
@@ -49,10 +60,26 @@ void InstrumentCore::setParameter(int index, float value) {
   if (index == kLatch) setLatch(engine, kLatchParameter, optionIndex(kLatch, value) != 0);
 }
 
+// Where a waiting load keeps the current program's value of index; null when none waits.
+float* InstrumentCore::waitingTarget(int index) {
+  const PendingLoad* load = loads.waiting();
+  if (!load || !bank) return nullptr;
+  PendingLoad& slot = const_cast<PendingLoad&>(*load);
+  const int n = slot.current;
+  switch (slot.kind.load()) {
+    case PendingLoad::Kind::kBank:
+      return &slot.programs[n].values[index];
+    case PendingLoad::Kind::kRecord:
+      return &slot.record.values[index];
+    case PendingLoad::Kind::kProgram:
+      return &bank->programs[n].values[index];
+  }
+  return nullptr;
+}
+
 float InstrumentCore::parameter(int index) const {
   if (index < 0 || index >= kNumParameters) return 0.0f;
-  return bank ? relaxedLoad(bank->programs[relaxedLoad(currentProgram)].values[index])
-              : liveValue(index);
+  return bank ? programValue(program(), index) : liveValue(index);
 }
 
 float InstrumentCore::liveValue(int index) const {
@@ -61,7 +88,7 @@ float InstrumentCore::liveValue(int index) const {
 }
 
 void InstrumentCore::parameterDisplay(int index, char* text) const {
-  formatParameterDisplay(index, liveValue(index), text);
+  formatParameterDisplay(index, loads.waiting() ? parameter(index) : liveValue(index), text);
 }
 
 Patch InstrumentCore::patch() const {
@@ -70,7 +97,10 @@ Patch InstrumentCore::patch() const {
   return decodePatch(values);
 }
 
-int InstrumentCore::program() const { return relaxedLoad(currentProgram); }
+int InstrumentCore::program() const {
+  if (const PendingLoad* load = loads.waiting()) return load->current;
+  return relaxedLoad(currentProgram);
+}
 
 bool InstrumentCore::selectProgram(int n) {
   if (!bank || n < 0 || n >= kNumPrograms) return false;
@@ -80,32 +110,117 @@ bool InstrumentCore::selectProgram(int n) {
 
 bool InstrumentCore::switchProgram(int n) {
   if (!selectProgram(n)) return false;
-  for (int i = 0; i < kNumParameters; ++i) setParameter(i, programValue(n, i));
+  for (int i = 0; i < kNumParameters; ++i)
+    applyParameter(i, relaxedLoad(bank->programs[n].values[i]));
   return true;
 }
 
-// The bank is written through the current program, as a host would edit each in turn.
+bool InstrumentCore::loadProgram(int n) {
+  if (!bank || n < 0 || n >= kNumPrograms) return false;
+  PendingLoad& load = loads.claim();
+  load.kind = PendingLoad::Kind::kProgram;
+  load.current = n;
+  publishLoad();
+  return true;
+}
+
+bool InstrumentCore::loadProgram(int n, const Program& record) {
+  if (!bank || n < 0 || n >= kNumPrograms) return false;
+  PendingLoad& load = loads.claim();
+  load.kind = PendingLoad::Kind::kRecord;
+  load.current = n;
+  copyText(load.record.name, record.name, kProgramNameSize);
+  for (int i = 0; i < kNumParameters; ++i) {
+    const float value = record.values[i];
+    relaxedStore(load.record.values[i], std::isfinite(value)
+                                            ? std::fmin(std::fmax(value, 0.0f), 1.0f)
+                                            : relaxedLoad(bank->programs[n].values[i]));
+  }
+  publishLoad();
+  return true;
+}
+
 bool InstrumentCore::replaceBank(const Program* programs, int current) {
   if (!bank || !programs || current < 0 || current >= kNumPrograms) return false;
+  PendingLoad& load = loads.claim();
+  load.kind = PendingLoad::Kind::kBank;
+  load.current = current;
   for (int n = 0; n < kNumPrograms; ++n) {
-    selectProgram(n);
-    setProgramName(programs[n].name);
-    for (int i = 0; i < kNumParameters; ++i) setParameter(i, programs[n].values[i]);
+    copyText(load.programs[n].name, programs[n].name, kProgramNameSize);
+    for (int i = 0; i < kNumParameters; ++i) {
+      const float value = programs[n].values[i];
+      relaxedStore(load.programs[n].values[i], std::isfinite(value)
+                                                   ? std::fmin(std::fmax(value, 0.0f), 1.0f)
+                                                   : relaxedLoad(bank->programs[n].values[i]));
+    }
   }
-  return switchProgram(current);
+  publishLoad();
+  return true;
+}
+
+void InstrumentCore::setRendering(bool on) {
+  rendering.store(on, std::memory_order_release);
+  if (!on) takeLoad();
+}
+
+void InstrumentCore::publishLoad() {
+  loads.publish();
+  if (!rendering.load(std::memory_order_acquire)) takeLoad();
+}
+
+void InstrumentCore::takeLoad() {
+  if (const PendingLoad* load = loads.take()) {
+    applyLoad(*load);
+    loads.finish();
+  }
+}
+
+// Values are read as relaxed loads: an edit made while the load waits may still be landing.
+void InstrumentCore::applyLoad(const PendingLoad& load) {
+  const int n = load.current;
+  if (load.kind == PendingLoad::Kind::kBank) {
+    for (int k = 0; k < kNumPrograms; ++k) {
+      copyText(bank->programs[k].name, load.programs[k].name, kProgramNameSize);
+      for (int i = 0; i < kNumParameters; ++i)
+        relaxedStore(bank->programs[k].values[i], relaxedLoad(load.programs[k].values[i]));
+    }
+  } else if (load.kind == PendingLoad::Kind::kRecord) {
+    copyText(bank->programs[n].name, load.record.name, kProgramNameSize);
+    for (int i = 0; i < kNumParameters; ++i)
+      relaxedStore(bank->programs[n].values[i], relaxedLoad(load.record.values[i]));
+  }
+  switchProgram(n);
 }
 
 float InstrumentCore::programValue(int n, int index) const {
   if (!bank || n < 0 || n >= kNumPrograms || index < 0 || index >= kNumParameters) return 0.0f;
+  if (const PendingLoad* load = loads.waiting()) {
+    if (load->kind == PendingLoad::Kind::kBank) return relaxedLoad(load->programs[n].values[index]);
+    if (load->kind == PendingLoad::Kind::kRecord && n == load->current)
+      return relaxedLoad(load->record.values[index]);
+  }
   return relaxedLoad(bank->programs[n].values[index]);
 }
 
+// A name edited while a load waits goes into the load, which would otherwise put back the old.
 void InstrumentCore::setProgramName(const char* name) {
-  if (bank) copyText(bank->programs[relaxedLoad(currentProgram)].name, name, kProgramNameSize);
+  if (!bank) return;
+  if (PendingLoad* waiting = loads.reclaim()) {
+    PendingLoad& load = *waiting;
+    if (load.kind == PendingLoad::Kind::kBank)
+      copyText(load.programs[load.current].name, name, kProgramNameSize);
+    else if (load.kind == PendingLoad::Kind::kRecord)
+      copyText(load.record.name, name, kProgramNameSize);
+    else
+      copyText(bank->programs[load.current].name, name, kProgramNameSize);
+    publishLoad();
+    return;
+  }
+  copyText(bank->programs[relaxedLoad(currentProgram)].name, name, kProgramNameSize);
 }
 
 void InstrumentCore::programName(char* text) const {
-  copyText(text, bank ? bank->programs[relaxedLoad(currentProgram)].name : "", kProgramNameSize);
+  if (!programNameAt(program(), text)) text[0] = 0;
 }
 
 bool InstrumentCore::programNameAt(int n, char* text) const {
@@ -113,7 +228,12 @@ bool InstrumentCore::programNameAt(int n, char* text) const {
     text[0] = 0;
     return false;
   }
-  copyText(text, bank->programs[n].name, kProgramNameSize);
+  const char* name = bank->programs[n].name;
+  if (const PendingLoad* load = loads.waiting()) {
+    if (load->kind == PendingLoad::Kind::kBank) name = load->programs[n].name;
+    if (load->kind == PendingLoad::Kind::kRecord && n == load->current) name = load->record.name;
+  }
+  copyText(text, name, kProgramNameSize);
   return true;
 }
 
@@ -161,7 +281,7 @@ void InstrumentCore::queueMidi(const MidiMessage* messages, int count) {
 void InstrumentCore::queueParameter(int frame, int index, float value) {
   if (index < 0 || index >= kNumParameters || !std::isfinite(value)) return;
   if (queuedParameters == kParameterQueueSize) {
-    setParameter(parameterQueue[0].index, parameterQueue[0].value);
+    applyParameter(parameterQueue[0].index, parameterQueue[0].value);
     std::memmove(parameterQueue, parameterQueue + 1,
                  sizeof(ParameterChange) * (kParameterQueueSize - 1));
     --queuedParameters;
@@ -176,7 +296,7 @@ void InstrumentCore::applyDueParameters(int frame) {
   for (int i = 0; i < queuedParameters; ++i) {
     const ParameterChange change = parameterQueue[i];
     if (change.frame <= frame)
-      setParameter(change.index, change.value);
+      applyParameter(change.index, change.value);
     else
       parameterQueue[kept++] = change;
   }

@@ -6,6 +6,7 @@
 #include "chain/signal_chain.h"
 #include "engine/engine.h"
 #include "engine/render_clock.h"
+#include "instrument/load_handoff.h"
 #include "instrument/program.h"
 
 namespace vorlak {
@@ -14,6 +15,9 @@ namespace vorlak {
 constexpr int kMaxBlockSize = 1 << 18;
 // Used when the announced scratch cannot hold a block the host sends anyway.
 constexpr int kFallbackFrames = 256;
+
+// A tail without end, as the plug-in formats spell it.
+constexpr uint32_t kEndlessTail = 0xFFFFFFFFu;
 
 // What the host says of its transport for the coming block.
 struct Transport {
@@ -57,17 +61,35 @@ class InstrumentCore {
 
   // False when the bank could not be allocated: the instrument then plays without programs.
   bool hasBank() const { return bank != nullptr; }
+  // The current program; while a load waits for the audio thread, the one it makes current.
   int program() const;
   // Makes n the current program and answers true; its values are applied by the caller,
   // through whatever path tells its listeners. False for a number outside the bank.
   bool selectProgram(int n);
-  // selectProgram with the program's values applied here; for a format with no listener to
-  // tell of them.
+  // selectProgram with the program's values applied here and now: for the audio thread's own
+  // MIDI program change, which takes effect at its frame.
   bool switchProgram(int n);
+
+  // Loads from the host's or the panel's thread. Each is handed to the audio thread whole and
+  // applied between two blocks, after what the block before it played and before the next
+  // block's own events (a MIDI program change among them); while the instrument is not
+  // rendering it applies at once. Until it is applied, the readers below answer with what it
+  // loads, and an edit made meanwhile is made to it as well. A later load replaces one not yet
+  // applied.
+  //
+  // Program n made current with its values; false for a number outside the bank.
+  bool loadProgram(int n);
+  // The same, program n first replaced by record (a preset's name and values).
+  bool loadProgram(int n, const Program& record);
   // Every program's name and values replaced, then program current made current with its
-  // values applied; nothing changes, and false, without a bank or for a program outside it.
-  // The names are cut to what a record holds; values are taken as setParameter takes them.
+  // values; nothing changes, and false, without a bank or for a program outside it. The names
+  // are cut to what a record holds; values are clamped into 0..1, one that is not a number
+  // keeps the bank's.
   bool replaceBank(const Program* programs, int current);
+  // True between the host's switching the instrument on and off: loads then wait for the
+  // audio thread. Switching off applies a load still waiting.
+  void setRendering(bool on);
+
   float programValue(int n, int index) const;
   // Longer names are cut to the 23 characters the record holds.
   void setProgramName(const char* name);
@@ -81,6 +103,9 @@ class InstrumentCore {
   // Allocates the render scratch; a size of 0, negative or absurd leaves none.
   void setBlockSize(int frames);
   int scratchLength() const { return scratchFrames; }
+  // The frames the instrument may sound after its last note ends, with the current values:
+  // kEndlessTail while the latch, the sustain pedal or an effect's feedback can hold it.
+  uint32_t tailFrames() const;
   // Switch-on: sounding strings released, controllers reset, the loop lines cleared.
   void resume();
 
@@ -107,6 +132,14 @@ class InstrumentCore {
   void walkEvents(int horizon, int activityReload, RenderListener& listener);
   // Applies the queued parameter changes due at or before the block-relative frame.
   void applyDueParameters(int frame);
+  // setParameter without passing the value on to a waiting load.
+  void applyParameter(int index, float value);
+  // Hands the load filled in the claimed slot over, or applies it now when not rendering.
+  void publishLoad();
+  // The audio thread's side: a published load applied whole.
+  void takeLoad();
+  void applyLoad(const PendingLoad& load);
+  float* waitingTarget(int index);
 
   ProgramBank* bank = nullptr;
   int currentProgram = 0;
@@ -125,6 +158,8 @@ class InstrumentCore {
   ParameterChange parameterQueue[kParameterQueueSize];
   int queuedParameters = 0;
   float fallbackScratch[2][kFallbackFrames];
+  std::atomic<bool> rendering{false};
+  LoadHandoff loads;
   Engine engine;
   Chain chain;
 };

@@ -45,7 +45,8 @@ struct ParameterInfo {
   OptionList options;
 };
 
-// "Latch" is shown as a percentage but decodes as a two-way switch.
+// "Latch" is shown as a percentage but decodes as a two-way switch. The reserved slots have a
+// name too, as hosts list every parameter, hidden or not; they have no display.
 constexpr ParameterInfo kParameters[kNumParameters] = {
     {"Strings", Display::kOption, list(kStringNames)},
     {"Coils", Display::kOption, list(kCoilNames)},
@@ -57,8 +58,8 @@ constexpr ParameterInfo kParameters[kNumParameters] = {
     {"Damp", Display::kPercent, {}},
     {"Vel VScale", Display::kPercent, {}},
     {"Vel DScale", Display::kPercent, {}},
-    {"", Display::kNone, {}},
-    {"", Display::kNone, {}},
+    {"Reserved 10", Display::kNone, {}},
+    {"Reserved 11", Display::kNone, {}},
     {"Amp type", Display::kOption, list(kAmpNames)},
     {"Drive", Display::kPercent, {}},
     {"Presence", Display::kPercent, {}},
@@ -70,7 +71,7 @@ constexpr ParameterInfo kParameters[kNumParameters] = {
     {"FX", Display::kOption, list(kFxNames)},
     {"FX par1", Display::kPercent, {}},
     {"FX par2", Display::kPercent, {}},
-    {"", Display::kNone, {}},
+    {"Reserved 23", Display::kNone, {}},
     {"Aid", Display::kOption, list(kAidNames)},
     {"Timing", Display::kPercent, {}},
     {"Latch", Display::kPercent, list(kLatchNames)},

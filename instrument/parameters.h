@@ -56,8 +56,8 @@ const char* optionName(int index, int option);
 
 const char* parameterName(int index);
 
-// True for the indexes the table keeps without a name or a display (10, 11 and 23): hosts
-// list them hidden.
+// True for the indexes the table keeps without a display or an effect (10, 11 and 23): hosts
+// list them hidden, by their names "Reserved 10" and so on.
 bool isReservedParameter(int index);
 
 // Writes the display text of value for parameter index into text (at most kParameterTextSize

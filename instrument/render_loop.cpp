@@ -63,6 +63,7 @@ void InstrumentCore::render(float* hostLeft, float* hostRight, int sampleFrames,
 
   ScopedFloatMode floatMode;
   const int frames = std::max(sampleFrames, 0);
+  takeLoad();
   applyDueParameters(0);
   const int64_t reload =
       static_cast<int64_t>(frames) + static_cast<int64_t>(engineSampleRate * 0.2f);

@@ -145,8 +145,8 @@ void listPrograms(host::Plugin& plugin, std::FILE* out) {
 void listParameters(host::Plugin& plugin, std::FILE* out) {
   for (VstInt32 i = 0; i < plugin.effect()->numParams; ++i) {
     const std::string name = plugin.parameterName(i);
-    if (name.empty()) continue;  // reserved slots
     std::string display = plugin.parameterDisplay(i);
+    if (display.empty()) continue;  // the reserved slots show nothing
     const std::string label = plugin.parameterLabel(i);
     if (!label.empty()) display += " " + label;
     std::fprintf(out, "%2d  %-15s %s\n", i, name.c_str(), display.c_str());

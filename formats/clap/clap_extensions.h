@@ -109,6 +109,18 @@ struct HostState {
   void (*markDirty)(const Host* host);
 };
 
+// ---- Tail: frames, anything from INT32_MAX up meaning without end ------------------------
+
+constexpr const char* kExtTail = "clap.tail";
+
+struct PluginTail {
+  uint32_t (*get)(const Plugin* plugin);
+};
+
+struct HostTail {
+  void (*changed)(const Host* host);  // from the audio thread
+};
+
 // ---- The panel ---------------------------------------------------------------------------
 
 constexpr const char* kExtGui = "clap.gui";

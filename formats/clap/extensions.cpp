@@ -174,6 +174,12 @@ void onFd(const Plugin* plugin, int, uint32_t) {
 }
 const PluginPosixFdSupport kPosixFdSupport{onFd};
 
+uint32_t tailGet(const Plugin* plugin) {
+  const Instance* self = Instance::of(plugin);
+  return self ? self->tail() : 0;
+}
+const PluginTail kTail{tailGet};
+
 struct NamedExtension {
   const char* id;
   const void* table;
@@ -187,6 +193,7 @@ const NamedExtension kExtensions[] = {
     {kExtPresetLoadCompat, &kPresetLoad},
     {kExtGui, &kGui},
     {kExtTimerSupport, &kTimerSupport},
+    {kExtTail, &kTail},
     // Only X11 has a descriptor to wait on.
     {kExtPosixFdSupport, kOnX11 ? &kPosixFdSupport : nullptr},
 };

@@ -97,6 +97,7 @@ bool Instance::init() {
   hostExtensions.gui = hostExtension<HostGui>(host, kExtGui);
   hostExtensions.fds = hostExtension<HostPosixFdSupport>(host, kExtPosixFdSupport);
   hostExtensions.timers = hostExtension<HostTimerSupport>(host, kExtTimerSupport);
+  hostExtensions.tail = hostExtension<HostTail>(host, kExtTail);
   return true;
 }
 
@@ -108,12 +109,14 @@ bool Instance::activate(double sampleRate, uint32_t maxFrames) {
   if (core.scratchLength() == 0) return false;
   core.resume();
   active = true;
+  core.setRendering(true);
   return true;
 }
 
 void Instance::deactivate() {
   processing = false;
   active = false;
+  core.setRendering(false);
 }
 
 bool Instance::startProcessing() {
@@ -241,6 +244,14 @@ int32_t Instance::process(const Process& block) {
   sendPanelEdits(block.outEvents);
   readEvents(block.inEvents, frames, &transport);
   core.render(left, right, static_cast<int>(frames), true, transport, *this);
+  // A program, the latch or the pedal may have changed how long the instrument rings.
+  const uint32_t tail = core.tailFrames();
+  if (tail != tailTold) {
+    tailTold = tail;
+    if (hostExtensions.tail && hostExtensions.tail->changed) hostExtensions.tail->changed(host);
+  }
+  // Never asleep: a released string, a delay line or a held latch may still be sounding, and
+  // asking the engine whether every line has died would cost more than the block saved.
   return kProcessContinue;
 }
 

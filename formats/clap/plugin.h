@@ -30,6 +30,7 @@ struct HostExtensions {
   const HostGui* gui = nullptr;
   const HostPosixFdSupport* fds = nullptr;
   const HostTimerSupport* timers = nullptr;
+  const HostTail* tail = nullptr;
 };
 
 class Instance final : private RenderListener {
@@ -64,6 +65,7 @@ class Instance final : private RenderListener {
   bool saveState(const OutputStream& stream) const;
   bool loadState(const InputStream& stream);
   bool loadPreset(uint32_t kind, const char* location, const char* key);
+  uint32_t tail() const { return core.tailFrames(); }
 
   PanelView* view() { return panel.get(); }
   bool createView();
@@ -92,6 +94,8 @@ class Instance final : private RenderListener {
   // Set on the audio thread when a MIDI program change replaced the values; the host is told
   // on the main thread.
   std::atomic<bool> rescanDue{false};
+  // The tail the host last heard of, kept on the audio thread.
+  uint32_t tailTold = 0;
   friend class PanelView;
 };
 

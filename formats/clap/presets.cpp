@@ -85,9 +85,7 @@ int programOfKey(const char* key) {
 // The factory's program, not the bank's edited one: its name and values come back too.
 bool Instance::loadPreset(uint32_t kind, const char*, const char* key) {
   const int n = programOfKey(key);
-  if (kind != kLocationPlugin || n < 0 || !core.selectProgram(n)) return false;
-  core.setProgramName(kFactoryPrograms[n].name);
-  for (int i = 0; i < kNumParameters; ++i) core.setParameter(i, kFactoryPrograms[n].values[i]);
+  if (kind != kLocationPlugin || n < 0 || !core.loadProgram(n, kFactoryPrograms[n])) return false;
   valuesReplaced();
   return true;
 }

@@ -146,7 +146,7 @@ float PanelView::getParameter(int index) { return instance.core.parameter(index)
 int PanelView::getProgram() { return instance.core.program(); }
 
 void PanelView::setProgram(int program) {
-  if (instance.core.switchProgram(program)) instance.valuesReplaced();
+  if (instance.core.loadProgram(program)) instance.valuesReplaced();
 }
 
 }  // namespace vorlak::clap

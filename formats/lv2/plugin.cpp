@@ -112,9 +112,13 @@ void Plugin::connect(uint32_t port, void* data) {
 void Plugin::activate() {
   core.resume();
   active = true;
+  core.setRendering(true);
 }
 
-void Plugin::deactivate() { active = false; }
+void Plugin::deactivate() {
+  active = false;
+  core.setRendering(false);
+}
 
 void Plugin::programChange(int program) { core.switchProgram(program); }
 

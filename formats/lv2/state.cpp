@@ -121,7 +121,6 @@ LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State
       !readValues(static_cast<const char*>(values), valuesSize, bank))
     return LV2_STATE_ERR_BAD_TYPE;
 
-  // Restoring runs while nothing else uses the instance.
   core.replaceBank(bank, current);
   adoptControls = true;
   return LV2_STATE_SUCCESS;

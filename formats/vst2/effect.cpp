@@ -17,7 +17,12 @@ Effect::Effect(audioMasterCallback hostCallback) : Instrument(hostCallback) {
 void Effect::setParameter(VstInt32 index, float value) {
   Instrument::setParameter(index, value);
   if (panel && isParameterIndex(index) && std::isfinite(value))
-    panel->setParameter(index, core.liveValue(index));
+    panel->setParameter(index, core.parameter(index));
+}
+
+void Effect::valuesLoaded() {
+  if (!panel) return;
+  for (int i = 0; i < kNumParameters; ++i) panel->setParameter(i, core.parameter(i));
 }
 
 void Effect::notifyActivity(VstInt32 index, float value) {

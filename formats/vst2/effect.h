@@ -13,6 +13,7 @@ class Effect : public Instrument {
 
   void setParameter(VstInt32 index, float value) override;
   void notifyActivity(VstInt32 index, float value) override;
+  void valuesLoaded() override;
 
   bool failed() const { return constructionFailed; }
 

@@ -26,10 +26,14 @@ void Instrument::setParameter(VstInt32 index, float value) {
 
 float Instrument::getParameter(VstInt32 index) { return core.parameter(index); }
 
-// Every value goes through the virtual setParameter, so the layer above (and the panel it
-// keeps) hears of all 28.
+// The host's or the panel's choice reaches the audio thread whole; the layer above (and the
+// panel it keeps) hears of all 28 values.
 void Instrument::setProgram(VstInt32 program) {
-  switchProgram(core, program, [this](int index, float value) { setParameter(index, value); });
+  if (core.loadProgram(program)) valuesLoaded();
+}
+
+void Instrument::programChange(int program) {
+  if (core.switchProgram(program)) valuesLoaded();
 }
 
 void Instrument::setProgramName(const char* name) { core.setProgramName(name); }
@@ -56,10 +60,11 @@ void Instrument::setSampleRate(float rate) {
 
 void Instrument::setBlockSize(VstInt32 frames) { core.setBlockSize(frames); }
 
-void Instrument::suspend() {}
+void Instrument::suspend() { core.setRendering(false); }
 
 void Instrument::resume() {
   core.resume();
+  core.setRendering(true);
   wantEvents();
 }
 

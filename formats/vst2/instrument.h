@@ -39,6 +39,8 @@ class Instrument : public EffectBaseEx, private RenderListener {
   VstInt32 getPlugCategory() override { return kPlugCategSynth; }
 
   virtual void notifyActivity(VstInt32 index, float value);
+  // A program's values were loaded whole: whatever shows them takes all 28 again.
+  virtual void valuesLoaded() {}
 
   // For tests: the engine and the chain as the render loop leaves them.
   const Engine& engineState() const { return core.engineState(); }
@@ -51,7 +53,8 @@ class Instrument : public EffectBaseEx, private RenderListener {
   bool constructionFailed = false;
 
  private:
-  void programChange(int program) override { setProgram(program); }
+  // A MIDI program change takes effect at its frame, on the audio thread.
+  void programChange(int program) override;
   void activityChanged(bool active) override { notifyActivity(-1, active ? 1.0f : 0.0f); }
 
   bool replacingFlag = false;

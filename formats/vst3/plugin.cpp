@@ -101,6 +101,8 @@ Result Plugin::queryInterface(const char* iid, void** object) {
     found = static_cast<Component*>(this);
   } else if (sameUid(iid, AudioProcessor::iid)) {
     found = static_cast<AudioProcessor*>(this);
+  } else if (sameUid(iid, ProcessContextRequirements::iid)) {
+    found = static_cast<ProcessContextRequirements*>(this);
   } else if (sameUid(iid, EditController::iid)) {
     found = static_cast<EditController*>(this);
   } else if (sameUid(iid, UnitInfoSource::iid)) {
@@ -166,6 +168,7 @@ Result Plugin::activateBus(int32_t type, int32_t direction, int32_t index, uint8
 Result Plugin::setActive(uint8_t state) {
   if (state && !active) core.resume();
   active = state != 0;
+  core.setRendering(active);
   return kResultOk;
 }
 
@@ -227,9 +230,8 @@ Result Plugin::setupProcessing(ProcessSetup& setup) {
 }
 
 uint32_t Plugin::getTailSamples() {
-  // The amplifier's loop effects ring on after the last note; hosts keep calling meanwhile.
-  constexpr uint32_t kInfiniteTail = 0xFFFFFFFFu;
-  return kInfiniteTail;
+  static_assert(kEndlessTail == kInfiniteTail);
+  return core.tailFrames();
 }
 
 // Every block is rendered whole: parameter points and events are queued at their offsets,

@@ -40,6 +40,7 @@ struct ControllerSide : EditController {
 
 class Plugin final : public ComponentSide,
                      public AudioProcessor,
+                     public ProcessContextRequirements,
                      public ControllerSide,
                      public UnitInfoSource,
                      public MidiMapping,
@@ -84,6 +85,9 @@ class Plugin final : public ComponentSide,
   Result VST3_CALL setProcessing(uint8_t) override { return kResultOk; }
   Result VST3_CALL process(ProcessData& data) override;
   uint32_t VST3_CALL getTailSamples() override;
+
+  // ---- ProcessContextRequirements: the render loop reads the tempo and nothing else
+  uint32_t VST3_CALL getProcessContextRequirements() override { return kNeedTempo; }
 
   // ---- EditController
   Result VST3_CALL setComponentState(Stream* state) override;

@@ -350,6 +350,18 @@ struct AudioProcessor : Unknown {
   virtual uint32_t VST3_CALL getTailSamples() = 0;
 };
 
+constexpr uint32_t kNoTail = 0;
+constexpr uint32_t kInfiniteTail = 0xFFFFFFFFu;
+
+// Which fields of the process context the processor reads; a host may leave the others out,
+// or give no context at all to a processor that does not answer this.
+constexpr uint32_t kNeedTempo = 1 << 6;
+
+struct ProcessContextRequirements : Unknown {
+  static constexpr Uid iid = makeUid(0x2A654303, 0xEF764E3D, 0x95B5FE83, 0x730EF6D0);
+  virtual uint32_t VST3_CALL getProcessContextRequirements() = 0;
+};
+
 // ---- The controller ----------------------------------------------------------------------
 
 constexpr int32_t kCanAutomate = 1 << 0;

@@ -75,9 +75,7 @@ std::string symbol(int index) {
   return out;
 }
 
-std::string name(int index) {
-  return isReservedParameter(index) ? "Reserved " + std::to_string(index) : parameterName(index);
-}
+std::string name(int index) { return parameterName(index); }
 
 std::string manifest(const std::string& pluginBinary, const std::string& uiBinary) {
   std::ostringstream out;
