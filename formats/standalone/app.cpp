@@ -58,10 +58,19 @@ int findProgram(const InstrumentCore& core, const std::string& text) {
 App::App(const Options& given) : options(given) {}
 
 bool App::openAudio(AudioSystem wanted, std::string& error) {
+  // Loads from the panel wait for the callback from the moment it may run.
+  player.instrument().setRendering(true);
   backend = wanted == AudioSystem::kJack ? openJack(player, choice, error)
                                          : openAlsa(player, choice, error);
   if (backend) system = wanted;
+  else player.instrument().setRendering(false);
   return backend != nullptr;
+}
+
+void App::closeAudio() {
+  backend.reset();
+  // Nothing renders now: a load still waiting applies, and later ones at once.
+  player.instrument().setRendering(false);
 }
 
 bool App::start() {
@@ -75,7 +84,7 @@ bool App::start() {
       status = 2;
       return false;
     }
-    player.instrument().switchProgram(program);
+    player.instrument().loadProgram(program);
   }
   // The command line decides; what it leaves open, the last run's choices do.
   AudioSystem wanted = options.audio;
@@ -127,7 +136,7 @@ bool App::keepAudio() {
     backend->poll();
     const char* failure = backend->failure();
     if (!failure) return true;
-    backend.reset();
+    closeAudio();
     if (system != AudioSystem::kJack) {
       std::fprintf(stderr, "vorlak: %s\n", failure);
       status = 1;
@@ -167,7 +176,7 @@ int App::run() {
   // The panel and the ports go first, so the window and the client vanish at once; the
   // settings are written once nothing plays any more.
   window.reset();
-  backend.reset();
+  closeAudio();
   store.save(settings, player.instrument());
   return status;
 }
@@ -198,7 +207,7 @@ void App::chooseAudio(int id) {
   if (wanted == AudioSystem::kAlsa)
     choice.device = chosen == "ALSA: default" ? std::string() : chosen.substr(6);
   // One device at a time: the old one is given up before the new one opens.
-  backend.reset();
+  closeAudio();
   std::string error;
   if (!openAudio(wanted, error)) {
     std::fprintf(stderr, "vorlak: %s; back to the last choice\n", error.c_str());

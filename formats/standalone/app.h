@@ -25,6 +25,7 @@ class App final : private MenuOwner {
  private:
   bool start();
   bool openAudio(AudioSystem system, std::string& error);
+  void closeAudio();
   // False when the program should end.
   bool keepAudio();
   void loop(const sigset_t& waiting);

@@ -76,7 +76,7 @@ float PanelWindow::getParameter(int index) { return player.instrument().paramete
 int PanelWindow::getProgram() { return player.instrument().program(); }
 
 void PanelWindow::setProgram(int program) {
-  if (player.instrument().switchProgram(program)) showAllValues();
+  if (player.instrument().loadProgram(program)) showAllValues();
 }
 
 void PanelWindow::requestResize(int width, int height) { top->resize(width, height); }
