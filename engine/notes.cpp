@@ -60,8 +60,7 @@ void startString(Engine& engine, int note, float velocity, int detune, int start
   startVoice(engine, pickString(engine, note), note, velocity, detune, startDelay);
 }
 
-void startVoice(Engine& engine, int index, int note, float velocity, int detune,
-                int startDelay) {
+void startVoice(Engine& engine, int index, int note, float velocity, int detune, int startDelay) {
   if (!validNote(note) || index < 0 || index >= kVoiceCount) return;
   StringVoice& voice = engine.voices[index];
   voice.gate = 1.0f;

@@ -43,8 +43,8 @@ float defaultRange(int8_t role) {
 
 float bendRange(const ChannelState& channel) {
   if (!channel.rangeSet) return defaultRange(channel.role);
-  const float range = static_cast<float>(channel.rangeSemitones) +
-                      static_cast<float>(channel.rangeCents) * 0.01f;
+  const float range =
+      static_cast<float>(channel.rangeSemitones) + static_cast<float>(channel.rangeCents) * 0.01f;
   return std::fmin(range, kWidestBendRange);
 }
 
@@ -271,9 +271,8 @@ void queueNoteExpressions(Engine& engine, const NoteExpression* expressions, int
     event.kind = kEventNoteExpression;
     event.controller = expression.kind;
     event.noteId = expression.noteId < 0 ? -1 : expression.noteId;
-    event.channel = expression.channel >= 0 && expression.channel < kMidiChannels
-                        ? expression.channel
-                        : -1;
+    event.channel =
+        expression.channel >= 0 && expression.channel < kMidiChannels ? expression.channel : -1;
     event.note = expression.key >= 0 && expression.key <= 127 ? expression.key : -1;
     event.valueFloat = expression.value;
   }

@@ -160,7 +160,8 @@ void InstrumentCore::queueMidi(const MidiMessage* messages, int count) {
 
 void InstrumentCore::queueNoteExpressions(const NoteExpression* expressions, int count) {
   if (expressions && count > 0)
-    vorlak::queueNoteExpressions(engine, expressions, count, scratchFrames > 0 ? scratchFrames - 1 : 0);
+    vorlak::queueNoteExpressions(engine, expressions, count,
+                                 scratchFrames > 0 ? scratchFrames - 1 : 0);
 }
 
 void InstrumentCore::queueParameter(int frame, int index, float value) {
