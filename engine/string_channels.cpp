@@ -54,8 +54,15 @@ float bendPosition(int value) {
   return offset <= 0 ? static_cast<float>(offset) / 8192.0f : static_cast<float>(offset) / 8191.0f;
 }
 
-void retuneVoices(Engine& engine) {
-  for (StringVoice& voice : engine.voices) voice.pitchRatio = voicePitchRatio(engine, voice);
+// The voices a channel's bend moves: its own and, for a manager, its members'. -1 for all.
+void retuneVoices(Engine& engine, int channelIndex = -1) {
+  const ChannelState* channels = engine.channelModes.channels;
+  for (StringVoice& voice : engine.voices) {
+    const int own = voice.channel;
+    const bool moved = channelIndex < 0 || own == channelIndex ||
+                       (own >= 0 && own < kMidiChannels && channels[own].manager == channelIndex);
+    if (moved) voice.pitchRatio = voicePitchRatio(engine, voice);
+  }
 }
 
 void clearRoles(StringChannels& modes) {
@@ -223,7 +230,7 @@ bool channelController(Engine& engine, const QueuedEvent& event) {
       if (modes.mode == kChannelsPoly) return false;
       if (channel.role != kRoleNone) {
         channel.bend = bendPosition(value);
-        retuneVoices(engine);
+        retuneVoices(engine, channelIndex);
       }
       return true;
     case kRegisteredHigh:
