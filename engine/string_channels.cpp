@@ -65,6 +65,11 @@ void retuneVoices(Engine& engine, int channelIndex = -1) {
   }
 }
 
+// Mode messages release every note at intake, but the notes queued ahead of one still start
+// in the old mode; they are released again when the mode changes, since the note-offs that
+// follow are read in the new mode and might never find them.
+void leaveMode(Engine& engine) { releaseAll(engine); }
+
 void clearRoles(StringChannels& modes) {
   for (ChannelState& channel : modes.channels) {
     channel.role = kRoleNone;
@@ -105,7 +110,8 @@ void configureZone(Engine& engine, int managerChannel, int requested) {
   StringChannels& modes = engine.channelModes;
   if (managerChannel != kLowerManager && managerChannel != kUpperManager) return;
   const int members = std::min(requested, kMostMembers);
-  if (modes.mode == kChannelsMono) {
+  const int32_t before = modes.mode;
+  if (before == kChannelsMono) {
     if (members == 0) return;
     modes.lowerMembers = 0;
     modes.upperMembers = 0;
@@ -122,7 +128,9 @@ void configureZone(Engine& engine, int managerChannel, int requested) {
   zoneRoles(modes, kUpperManager, modes.upperMembers, -1);
   const int first = managerChannel == kLowerManager ? 0 : kUpperManager - members;
   for (int c = first; c <= first + members; ++c) modes.channels[c].rangeSet = false;
-  modes.mode = modes.lowerMembers + modes.upperMembers > 0 ? kChannelsMpe : kChannelsPoly;
+  const int32_t after = modes.lowerMembers + modes.upperMembers > 0 ? kChannelsMpe : kChannelsPoly;
+  if (after != before) leaveMode(engine);
+  modes.mode = after;
 }
 
 void dataEntry(Engine& engine, int channelIndex, bool fine, int value) {
@@ -251,10 +259,12 @@ bool channelController(Engine& engine, const QueuedEvent& event) {
       retuneVoices(engine);
       return false;
     case kMonoOn:
+      leaveMode(engine);
       monoOn(modes, channelIndex, value);
       retuneVoices(engine);
       return false;
     case kPolyOn:
+      if (modes.mode != kChannelsPoly) leaveMode(engine);
       clearRoles(modes);
       modes.mode = kChannelsPoly;
       modes.lowerMembers = 0;

@@ -87,9 +87,10 @@ TEST(StringChannels, MpeMembersBendTheirOwnNotesAndTheManagerBendsThemAll) {
   EXPECT_NEAR(cents(p.play({bend(1, 1.0, 2.0)}), open), 250.0, 3.0);
   // Another member's note takes its own bend and the manager's.
   EXPECT_NEAR(cents(p.play({note(2, 57, false), note(4, 57)}), open), -600.0, 3.0);
-  // Zone size 0 ends MPE: the channel means nothing again, the wheel moves by frets.
+  // Zone size 0 ends MPE, releasing its notes: the channel means nothing again, the wheel
+  // moves by frets.
   registered(p.host, 1, 6, 0);
-  EXPECT_NEAR(cents(p.play({bend(7, 1.5, 12.0)}), open), 200.0, 3.0);
+  EXPECT_NEAR(cents(p.play({note(7, 57), bend(2, 1.5, 12.0)}), open), 200.0, 3.0);
 }
 
 TEST(StringChannels, ModeMessagesOutOfReachStillPlayFiniteSound) {
