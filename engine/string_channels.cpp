@@ -116,12 +116,14 @@ void configureZone(Engine& engine, int managerChannel, int requested) {
     modes.lowerMembers = 0;
     modes.upperMembers = 0;
   }
+  // The zones share the sixteen channels, each taking its manager and its members.
+  const int room = members == 0 ? kMostMembers : std::max(kMostMembers - 1 - members, 0);
   if (managerChannel == kLowerManager) {
     modes.lowerMembers = members;
-    modes.upperMembers = std::min(modes.upperMembers, kMostMembers - members);
+    modes.upperMembers = std::min(modes.upperMembers, room);
   } else {
     modes.upperMembers = members;
-    modes.lowerMembers = std::min(modes.lowerMembers, kMostMembers - members);
+    modes.lowerMembers = std::min(modes.lowerMembers, room);
   }
   clearRoles(modes);
   zoneRoles(modes, kLowerManager, modes.lowerMembers, 1);
