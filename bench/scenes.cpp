@@ -4,6 +4,7 @@
 #include <stk/Stk.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "formats/vst2/effect.h"
@@ -84,7 +85,7 @@ bool pluckDue(int64_t blockStart, int frames) {
 
 // ---------------------------------------------------------------------------------------------
 
-StringScene::StringScene() : engine(std::make_unique<Engine>()) {
+StringScene::StringScene(Bends kind) : engine(std::make_unique<Engine>()), bends(kind) {
   Engine& e = *engine;
   std::memset(&e, 0, sizeof e);
   engineSetup(e, kSampleRate);
@@ -93,11 +94,44 @@ StringScene::StringScene() : engine(std::make_unique<Engine>()) {
   values[kStrings] = kSixString1;
   values[kAid] = 0.0f;  // "None": each startString is one string
   values[kLatch] = 0.0f;
+  if (bends == Bends::kEachString) {
+    constexpr int kMonoOn = 126;
+    dispatchController(e, decodePatch(values),
+                       QueuedEvent{0, kEventController, 0, -1, 0, kMonoOn, kStringCount, 1.0f, -1});
+  }
 }
 
 void StringScene::pluckAll() {
-  for (int note : kOpenStrings)
-    startString(*engine, note, static_cast<float>(kPluckVelocity) / 127.0f, 0, 0);
+  if (bends != Bends::kEachString) {
+    for (int note : kOpenStrings)
+      startString(*engine, note, static_cast<float>(kPluckVelocity) / 127.0f, 0, 0);
+    return;
+  }
+  for (int i = 0; i < kStringCount; ++i) {
+    const int velocity = kPluckVelocity;
+    const QueuedEvent note{0, kEventNoteOn, i,        kOpenStrings[i],
+                           0, -1,           velocity, static_cast<float>(velocity) / 127.0f,
+                           -1};
+    dispatchNote(*engine, decodePatch(values), note);
+  }
+}
+
+// A bend that sweeps up and down by up to six semitones over two seconds; each string's
+// channel a little behind the one before.
+void StringScene::bend(int tick) {
+  const auto sweep = [](int t) { return 8192 + (std::abs(t % 400 - 200) - 100) * 40; };
+  const Patch patch = decodePatch(values);
+  if (bends == Bends::kFretLadder) {
+    const int value = sweep(tick);
+    dispatchController(*engine, patch,
+                       QueuedEvent{0, kEventController, 0, -1, 0, kPitchBendController, value,
+                                   static_cast<float>(value) / 16384.0f, -1});
+    return;
+  }
+  for (int i = 0; i < kStringCount; ++i)
+    dispatchController(*engine, patch,
+                       QueuedEvent{0, kEventController, i, -1, 0, kPitchBendController,
+                                   sweep(tick + 7 * i), 0.0f, -1});
 }
 
 void StringScene::render(float* left, float* right, int frames) {
@@ -111,7 +145,10 @@ void StringScene::render(float* left, float* right, int frames) {
       [&](int offset, int length) {
         renderStrings(e, decodePatch(values), left, right, offset, length);
       },
-      [&](int) { tickUpdate(e, decodePatch(values)); });
+      [&](int) {
+        if (bends != Bends::kNone) bend(tickCount++);
+        tickUpdate(e, decodePatch(values));
+      });
   position += frames;
 }
 

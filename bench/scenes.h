@@ -4,6 +4,8 @@
 // StringScene: the string pass alone, six voices of "6String1" held on the six open strings
 //   (E A D G B E, notes 40 45 50 55 59 64) and re-plucked once a second, cut into sub-blocks
 //   on the 5 ms tick grid with the envelope tick between them, as the render loop does.
+//   With bends, every tick also moves a pitch bend: the wheel across the fret ladder, or in a
+//   guitar controller's mono mode each string's own channel, continuously.
 // StkGuitarScene: STK's Guitar with six strings playing the same notes at the same sounding
 //   frequencies (our strings ring an octave below the note) on the same re-pluck schedule.
 // InstanceScene: a whole instance made by createEffect and driven through its dispatcher and
@@ -43,9 +45,11 @@ double soundingFrequency(int note);
 // kRepluckFrames, so every scene plucks at the same frames.
 bool pluckDue(int64_t blockStart, int frames);
 
+enum class Bends { kNone, kFretLadder, kEachString };
+
 class StringScene {
  public:
-  StringScene();
+  explicit StringScene(Bends bends = Bends::kNone);
   // Renders frames (at most kBlockFrames) into left and right, plucking when due.
   void render(float* left, float* right, int frames);
   // Voices that the last string pass rendered (all six once the scene is playing).
@@ -53,11 +57,14 @@ class StringScene {
 
  private:
   void pluckAll();
+  void bend(int tick);
 
   std::unique_ptr<Engine> engine;
+  Bends bends;
   float values[kNumParameters];
   TickGrid grid{0.0f};
   int64_t position = 0;
+  int tickCount = 0;
 };
 
 class StkGuitarScene {

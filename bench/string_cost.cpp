@@ -1,8 +1,11 @@
 // Renders a fixed length of audio with one scene and exits, for counting instructions under
 // valgrind --tool=callgrind (see instruction_cost.sh beside this file).
 //
-//   vorlak_string_cost strings|stk|instance|instance-dry|instance-fxN [seconds]
+//   vorlak_string_cost strings|strings-frets|strings-bends|stk|instance|instance-dry|
+//                      instance-fxN [seconds]
 //
+// strings-frets is the string scene with the bend wheel sweeping across the fret ladder;
+// strings-bends the same sweep on each string's own channel in mono mode.
 // instance-dry is the instance scene with the "Dry" amplifier, the "Dry" cabinet and no
 // effect; instance-fxN the "Tube" amplifier, the "StaX" cabinet and "FX" option N (0 "Dry"
 // .. 15; 8, "AMP:Talkbox", and 12, "MST:Leslie", are the heaviest).
@@ -32,7 +35,8 @@ float peak(const std::vector<float>& block) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: vorlak_string_cost strings|stk|instance|instance-dry|instance-fxN "
+               "usage: vorlak_string_cost strings|strings-frets|strings-bends|stk|instance|"
+               "instance-dry|instance-fxN "
                "[seconds]\n");
   return 2;
 }
@@ -56,10 +60,13 @@ int main(int argc, char** argv) {
   const auto frames = static_cast<int64_t>(std::llround(seconds * kSampleRate));
 
   std::vector<float> left(kBlockFrames), right(kBlockFrames);
-  if (std::strcmp(mode, "strings") == 0) {
-    StringScene scene;
+  if (std::strncmp(mode, "strings", 7) == 0) {
+    const bool frets = std::strcmp(mode, "strings-frets") == 0;
+    const bool each = std::strcmp(mode, "strings-bends") == 0;
+    if (!frets && !each && mode[7] != '\0') return usage();
+    StringScene scene(frets ? Bends::kFretLadder : each ? Bends::kEachString : Bends::kNone);
     renderFor(frames, [&](int n) { scene.render(left.data(), right.data(), n); });
-    std::printf("strings: %lld frames, %d voices rendered, last block peak %g\n",
+    std::printf("%s: %lld frames, %d voices rendered, last block peak %g\n", mode,
                 static_cast<long long>(frames), scene.renderedVoices(), peak(left));
   } else if (std::strcmp(mode, "stk") == 0) {
     StkGuitarScene scene;

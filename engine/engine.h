@@ -10,6 +10,7 @@
 #include "engine/event_queue.h"
 #include "engine/midi_message.h"
 #include "engine/patch.h"
+#include "engine/string_channels.h"
 #include "engine/string_voice.h"
 #include "engine/tables.h"
 
@@ -53,6 +54,7 @@ struct Engine {
   float glissando;
   float volume;
   float expression;
+  StringChannels channelModes;
 
   // Shared fret-noise oscillator and what the string pass reports to the chain.
   float fretNoiseAmp;
@@ -97,7 +99,11 @@ inline void setLatch(Engine& engine, int32_t flag, bool on) {
 void clearVoices(Engine& engine);
 int pickString(const Engine& engine, int note);
 void startString(Engine& engine, int note, float velocity, int detune, int startDelay);
+// startString on the given voice rather than the one pickString chooses.
+void startVoice(Engine& engine, int voice, int note, float velocity, int detune, int startDelay);
 void releaseNote(Engine& engine, int note, bool latchAware);
+// releaseNote for the given voice, sounding or not.
+void releaseString(Engine& engine, StringVoice& voice, bool latchAware);
 void releaseAll(Engine& engine);
 void resetControllers(Engine& engine);
 void passHousekeeping(Engine& engine, const Patch& patch);
@@ -106,6 +112,19 @@ void passHousekeeping(Engine& engine, const Patch& patch);
 // their tick comes.
 void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t maxFrame);
 void dispatchController(Engine& engine, const Patch& patch, const QueuedEvent& event);
+
+// Per-string expression (engine/string_channels.h). A due note goes to the playing style, or
+// in a channel mode to its channel's string; channelController takes the mode messages and
+// the bend ranges and answers true for a bend it consumed; the pitch a voice's channel, zone
+// and note expression give it is worked out when any of them changes, never per pass.
+void clearChannels(StringChannels& modes);
+void dispatchNote(Engine& engine, const Patch& patch, const QueuedEvent& event);
+bool channelController(Engine& engine, const QueuedEvent& event);
+void centreChannelBends(Engine& engine);
+void queueNoteExpressions(Engine& engine, const NoteExpression* expressions, int count,
+                          int32_t maxFrame);
+void applyNoteExpression(Engine& engine, const QueuedEvent& event);
+float voicePitchRatio(const Engine& engine, const StringVoice& voice);
 
 // Playing styles.
 void styleNoteOn(Engine& engine, const Patch& patch, int note, float velocity, int detune);

@@ -33,6 +33,7 @@ void engineSetup(Engine& engine, float sampleRate) {
   engine.noiseState = 0x2545F491u;
 
   clearQueue(engine.queue);
+  clearChannels(engine.channelModes);
   clearVoices(engine);
 
   engine.strumCount = 0;

@@ -10,6 +10,7 @@ enum EventKind : int32_t {
   kEventNoteOn = 2,
   kEventNoteOff = 4,
   kEventProgramChange = 8,
+  kEventNoteExpression = 16,
 };
 
 constexpr int32_t kPitchBendController = 133;
@@ -18,14 +19,15 @@ constexpr int kQueueSize = 1024;
 struct QueuedEvent {
   int32_t frame;
   int32_t kind;
-  int32_t reserved;
+  int32_t channel;  // MIDI channel 0..15; a note expression's may be -1, any channel
   int32_t note;
   int32_t detune;
-  int32_t controller;
+  int32_t controller;  // for a note expression its NoteExpressionKind
   int32_t value;
   float valueFloat;
+  int32_t noteId;  // the host's id of a note or of the note an expression is for; -1 none
 };
-static_assert(sizeof(QueuedEvent) == 32);
+static_assert(sizeof(QueuedEvent) == 36);
 
 struct EventQueue {
   int32_t writeIndex;

@@ -32,7 +32,13 @@ float fretRatio(float position) {
 }  // namespace
 
 void clearVoices(Engine& engine) {
-  for (StringVoice& voice : engine.voices) std::memset(&voice, 0, sizeof voice);
+  for (StringVoice& voice : engine.voices) {
+    std::memset(&voice, 0, sizeof voice);
+    voice.channel = -1;
+    voice.noteId = -1;
+    voice.gain = 1.0f;
+    voice.pitchRatio = 1.0f;
+  }
 }
 
 int pickString(const Engine& engine, int note) {
@@ -51,7 +57,12 @@ int pickString(const Engine& engine, int note) {
 
 void startString(Engine& engine, int note, float velocity, int detune, int startDelay) {
   if (!validNote(note)) return;
-  StringVoice& voice = engine.voices[pickString(engine, note)];
+  startVoice(engine, pickString(engine, note), note, velocity, detune, startDelay);
+}
+
+void startVoice(Engine& engine, int index, int note, float velocity, int detune, int startDelay) {
+  if (!validNote(note) || index < 0 || index >= kVoiceCount) return;
+  StringVoice& voice = engine.voices[index];
   voice.gate = 1.0f;
   voice.keyHeld = true;
   voice.note = static_cast<float>(note);
@@ -68,28 +79,50 @@ void startString(Engine& engine, int note, float velocity, int detune, int start
   voice.age = 0;
   voice.excitationAmp = 0.0f;
   voice.startDelay = std::max(startDelay, 0);
+  voice.channel = static_cast<int8_t>(engine.channelModes.startChannel);
+  voice.noteId = engine.channelModes.startNoteId;
+  voice.tuning = 0.0f;
+  voice.gain = 1.0f;
+  voice.pitchRatio = voicePitchRatio(engine, voice);
   engine.silenceCount = 0;
   engine.modulationPhase[0] = 0.0f;
   engine.modulationPhase[1] = 0.5f;
+}
+
+void releaseString(Engine& engine, StringVoice& voice, bool latchAware) {
+  voice.keyHeld = false;
+  if (latchAware && latchState(engine) != 0) return;
+  voice.gate = 0.0f;
+  voice.envState = kEnvRelease;
+  voice.releaseLevel = voice.envLevel;
+  voice.envPhase = 0.0f;
 }
 
 void releaseNote(Engine& engine, int note, bool latchAware) {
   if (!validNote(note)) return;
   for (StringVoice& voice : engine.voices) {
     if (voice.gate == 0.0f || voice.note != static_cast<float>(note)) continue;
-    voice.keyHeld = false;
-    if (latchAware && latchState(engine) != 0) return;
-    voice.gate = 0.0f;
-    voice.envState = kEnvRelease;
-    voice.releaseLevel = voice.envLevel;
-    voice.envPhase = 0.0f;
+    releaseString(engine, voice, latchAware);
     return;
   }
 }
 
+namespace {
+
+// Without a channel mode no two sounding strings share a note, so the note names the voice;
+// in a mode two strings may sound one note and the voice itself is released.
+void releaseVoice(Engine& engine, StringVoice& voice) {
+  if (engine.channelModes.mode == kChannelsPoly)
+    releaseNote(engine, static_cast<int>(voice.note), false);
+  else if (voice.gate != 0.0f)
+    releaseString(engine, voice, false);
+}
+
+}  // namespace
+
 void releaseAll(Engine& engine) {
   for (StringVoice& voice : engine.voices)
-    if (voice.gate != 0.0f) releaseNote(engine, static_cast<int>(voice.note), false);
+    if (voice.gate != 0.0f) releaseVoice(engine, voice);
   engine.activityHold = 0;
   engine.activityShown = 0;
   engine.strumCount = 0;
@@ -100,6 +133,7 @@ void resetControllers(Engine& engine) {
   engine.fretBend = 1.0f;
   engine.volume = 1.0f;
   engine.expression = 1.0f;
+  centreChannelBends(engine);
 }
 
 void passHousekeeping(Engine& engine, const Patch& patch) {
@@ -110,8 +144,7 @@ void passHousekeeping(Engine& engine, const Patch& patch) {
     const bool first = engine.lastStyle < 0;
     engine.lastStyle = style;
     if (!first) {
-      for (StringVoice& voice : engine.voices)
-        releaseNote(engine, static_cast<int>(voice.note), false);
+      for (StringVoice& voice : engine.voices) releaseVoice(engine, voice);
       engine.strumCount = 0;
       engine.heldNotes.count = 0;
     }
@@ -122,14 +155,14 @@ void passHousekeeping(Engine& engine, const Patch& patch) {
     engine.latchFlagsSeen = latch;
     if (latch == 0)
       for (StringVoice& voice : engine.voices)
-        if (!voice.keyHeld) releaseNote(engine, static_cast<int>(voice.note), false);
+        if (!voice.keyHeld) releaseVoice(engine, voice);
   }
 
   const float idleWindow = 0.2f * engine.sampleRate;
   for (StringVoice& voice : engine.voices) {
     if (voice.gate == 0.0f) continue;
     if (voice.releaseTime >= idleWindow || engine.silenceCount > 3) {
-      releaseNote(engine, static_cast<int>(voice.note), false);
+      releaseVoice(engine, voice);
       if (latchState(engine) != 0) voice.releaseTime = 1.0e9f;
     }
   }
@@ -152,6 +185,8 @@ void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t
         if (!dataValid) break;
         QueuedEvent& event = pushEvent(engine.queue, frame);
         const bool on = (status & 0xF0) == 0x90 && data2 != 0;
+        event.channel = status & 0x0F;
+        event.noteId = on ? midi.noteId : -1;
         event.kind = on ? kEventNoteOn : kEventNoteOff;
         event.note = data1;
         event.value = data2;
@@ -162,6 +197,7 @@ void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t
       case 0xB0: {
         if (!dataValid) break;
         QueuedEvent& event = pushEvent(engine.queue, frame);
+        event.channel = status & 0x0F;
         event.controller = data1;
         event.value = data2;
         event.valueFloat = static_cast<float>(data2) / 127.0f;
@@ -177,6 +213,7 @@ void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t
         if (data1 < 64) {
           QueuedEvent& event = pushEvent(engine.queue, frame);
           event.kind = kEventProgramChange;
+          event.channel = status & 0x0F;
           event.value = data1;
         }
         break;
@@ -184,6 +221,7 @@ void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t
         if (!dataValid) break;
         QueuedEvent& event = pushEvent(engine.queue, frame);
         const int value = data1 + 128 * data2;
+        event.channel = status & 0x0F;
         event.controller = kPitchBendController;
         event.value = value;
         event.valueFloat = value <= 8192 ? static_cast<float>(value) / 16384.0f
@@ -197,6 +235,7 @@ void queueEvents(Engine& engine, const MidiMessage* messages, int count, int32_t
 }
 
 void dispatchController(Engine& engine, const Patch& patch, const QueuedEvent& event) {
+  if (channelController(engine, event)) return;
   const bool modwheelFrets = patch.glissandoSrc != 0;
   switch (event.controller) {
     case 1:

@@ -111,9 +111,15 @@ PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voi
     engine.fretNoiseAmp = (1.0f - fret) * 0.05f + velocity * fret * 0.08f;
   }
 
-  glideStepUpdate(engine, patch, voice);
-  const float period = 2.0f * engine.sampleRate / noteFrequency(engine.glideNote) /
-                       engine.fretBend / (engine.glissando * 0.1224f + 1.0f) *
+  // In a channel mode each string plays its own note; no solo line glides across them.
+  float pitchNote = voice.note;
+  if (engine.channelModes.mode == kChannelsPoly) {
+    glideStepUpdate(engine, patch, voice);
+    pitchNote = engine.glideNote;
+  }
+  // The string's own bend divides last: a factor of exactly 1 leaves every bit as it was.
+  const float period = 2.0f * engine.sampleRate / noteFrequency(pitchNote) / engine.fretBend /
+                       (engine.glissando * 0.1224f + 1.0f) / voice.pitchRatio *
                        engine.tables.cents()[voice.detune];
   c.lengthA = limitLength(period * 0.99920064f);
   c.lengthB = limitLength(period * 1.0008f);
@@ -135,6 +141,7 @@ PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voi
   const int wholeNote = std::clamp(static_cast<int>(note), 0, 127);
   c.pickup = designPickup(patch.coils, patch.pickupPos, engine.tables.pickupTable[wholeNote],
                           c.lengthB, patch.harmonic, patch.slapLevel, engine.inverseRate);
+  c.pickup.makeUpGain *= voice.gain;
   c.excitation = chooseExcitation(type, wholeNote, voice.dampVelocity);
   const float low = (128.0f - note) * 0.0078125f;
   c.amplitude = c.velocityScale * toneFactor * (low * low * 16.0f + 1.0f);

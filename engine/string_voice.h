@@ -50,6 +50,15 @@ struct StringVoice {
   float filterBand;
   float filterHigh;
 
+  // Per-string expression: who started the voice (the MIDI channel and the host's note id,
+  // -1 for none), the note's own tuning (semitones) and gain, and the pitch factor these make
+  // with its channel's bend, which the string pass divides the loop length by.
+  int8_t channel;
+  int32_t noteId;
+  float tuning;
+  float gain;
+  float pitchRatio;
+
   float lineA[kLineSize];
   float lineB[kLineSize];
   float pickupLine[kLineSize];

@@ -278,6 +278,12 @@ void InstrumentCore::queueMidi(const MidiMessage* messages, int count) {
     queueEvents(engine, messages, count, scratchFrames > 0 ? scratchFrames - 1 : 0);
 }
 
+void InstrumentCore::queueNoteExpressions(const NoteExpression* expressions, int count) {
+  if (expressions && count > 0)
+    vorlak::queueNoteExpressions(engine, expressions, count,
+                                 scratchFrames > 0 ? scratchFrames - 1 : 0);
+}
+
 void InstrumentCore::queueParameter(int frame, int index, float value) {
   if (index < 0 || index >= kNumParameters || !std::isfinite(value)) return;
   if (queuedParameters == kParameterQueueSize) {

@@ -111,6 +111,9 @@ class InstrumentCore {
 
   // Queues messages for the next render; frames past the block play at its end.
   void queueMidi(const MidiMessage* messages, int count);
+  // Queues note expressions behind the MIDI already queued, so that a note's expression comes
+  // after its note-on; frames past the block act at its end, values not numbers are dropped.
+  void queueNoteExpressions(const NoteExpression* expressions, int count);
   // A parameter change inside the next block. At frame 0 (or before) it takes effect before
   // the block, exactly as setParameter then would; later, at the first tick boundary at or
   // after its frame, or when the following block starts if no boundary of this one is left.

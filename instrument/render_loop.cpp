@@ -29,10 +29,10 @@ void InstrumentCore::walkEvents(int horizon, int activityReload, RenderListener&
     if (event.kind & kEventProgramChange) {
       listener.programChange(event.value);
       values = patch();
-    } else if (event.kind & kEventNoteOn) {
-      styleNoteOn(engine, values, event.note, event.valueFloat, event.detune);
-    } else if (event.kind & kEventNoteOff) {
-      styleNoteOff(engine, values, event.note, event.valueFloat);
+    } else if (event.kind & (kEventNoteOn | kEventNoteOff)) {
+      dispatchNote(engine, values, event);
+    } else if (event.kind & kEventNoteExpression) {
+      applyNoteExpression(engine, event);
     } else {
       dispatchController(engine, values, event);
     }

@@ -78,6 +78,26 @@ struct NoteEvent {
   double velocity;  // 0..1
 };
 
+enum NoteExpressionId : int32_t {
+  kNoteExpressionVolume = 0,  // linear amplitude, 0 < x <= 4
+  kNoteExpressionPan = 1,     // 0 left, 0.5 centre, 1 right
+  kNoteExpressionTuning = 2,  // semitones, -120..120
+  kNoteExpressionVibrato = 3,
+  kNoteExpressionExpression = 4,
+  kNoteExpressionBrightness = 5,
+  kNoteExpressionPressure = 6,
+};
+
+struct NoteExpressionEvent {
+  EventHeader header;
+  int32_t expressionId;
+  int32_t noteId;  // -1: any
+  int16_t portIndex;
+  int16_t channel;  // -1: any
+  int16_t key;      // -1: any
+  double value;
+};
+
 struct ParamValueEvent {
   EventHeader header;
   Id paramId;

@@ -48,6 +48,21 @@ struct PluginNotePorts {
   bool (*get)(const Plugin* plugin, uint32_t index, bool isInput, NotePortInfo* info);
 };
 
+constexpr const char* kExtVoiceInfo = "clap.voice-info";
+
+// With this flag a host may send overlapping notes of one key, told apart by note id.
+constexpr uint64_t kVoiceInfoSupportsOverlappingNotes = 1u << 0;
+
+struct VoiceInfo {
+  uint32_t voiceCount;
+  uint32_t voiceCapacity;
+  uint64_t flags;
+};
+
+struct PluginVoiceInfo {
+  bool (*get)(const Plugin* plugin, VoiceInfo* info);
+};
+
 // ---- Parameters --------------------------------------------------------------------------
 
 constexpr const char* kExtParams = "clap.params";

@@ -61,12 +61,21 @@ bool notePortGet(const Plugin*, uint32_t index, bool isInput, NotePortInfo* info
   if (!isInput || index != 0 || !info) return false;
   std::memset(info, 0, sizeof *info);
   info->id = 0;
-  info->supportedDialects = kDialectClap | kDialectMidi;
+  info->supportedDialects = kDialectClap | kDialectMidi | kDialectMidiMpe;
   info->preferredDialect = kDialectMidi;
   std::strcpy(info->name, "Notes");
   return true;
 }
 const PluginNotePorts kNotePorts{notePortCount, notePortGet};
+
+// Six strings. A key played again restarts its string rather than sounding beside it, so
+// overlapping notes of one key are not offered.
+bool voiceInfoGet(const Plugin* plugin, VoiceInfo* info) {
+  if (!Instance::of(plugin) || !info) return false;
+  *info = {kVoiceCount, kVoiceCount, 0};
+  return true;
+}
+const PluginVoiceInfo kVoiceInfo{voiceInfoGet};
 
 // ---- Parameters ----
 
@@ -187,6 +196,7 @@ struct NamedExtension {
 const NamedExtension kExtensions[] = {
     {kExtAudioPorts, &kAudioPorts},
     {kExtNotePorts, &kNotePorts},
+    {kExtVoiceInfo, &kVoiceInfo},
     {kExtParams, &kParams},
     {kExtState, &kState},
     {kExtPresetLoad, &kPresetLoad},

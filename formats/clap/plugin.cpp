@@ -43,11 +43,28 @@ bool noteMessage(const NoteEvent& note, int frame, MidiMessage& message) {
   }
   const auto key = static_cast<uint8_t>(note.key);
   if (on) {
-    message = {frame, static_cast<uint8_t>(0x90 | channel), key,
-               std::max<uint8_t>(midiVelocity(note.velocity), 1)};
+    const uint8_t velocity = std::max<uint8_t>(midiVelocity(note.velocity), 1);
+    message = {frame, static_cast<uint8_t>(0x90 | channel), key, velocity};
+    message.noteId = std::max(note.noteId, -1);
   } else {
     message = {frame, static_cast<uint8_t>(0x80 | channel), key, midiVelocity(note.velocity)};
   }
+  return true;
+}
+
+// Tuning and volume reach the note's string. The strings are mixed to one channel before the
+// amplifier, so a pan has nothing to move, and the other expressions have no counterpart.
+bool noteExpression(const NoteExpressionEvent& event, int frame, NoteExpression& expression) {
+  if (event.portIndex > 0 || !std::isfinite(event.value)) return false;
+  NoteExpressionKind kind;
+  if (event.expressionId == kNoteExpressionTuning)
+    kind = kExpressionTuning;
+  else if (event.expressionId == kNoteExpressionVolume)
+    kind = kExpressionVolume;
+  else
+    return false;
+  const auto value = static_cast<float>(std::clamp(event.value, -120.0, 120.0));
+  expression = {frame, kind, std::max(event.noteId, -1), event.channel, event.key, value};
   return true;
 }
 
@@ -179,6 +196,15 @@ void Instance::readEvents(const InputEvents* in, uint32_t frames, Transport* tra
           // Running status does not exist here, and system messages mean nothing to the engine.
           if (midi->portIndex != 0 || midi->data[0] < 0x80 || midi->data[0] >= 0xF0) break;
           batch.add(MidiMessage{frame, midi->data[0], midi->data[1], midi->data[2]});
+        }
+        break;
+      case kNoteExpression:
+        if (const auto* change = eventAs<NoteExpressionEvent>(*header)) {
+          NoteExpression expression;
+          if (!noteExpression(*change, frame, expression)) break;
+          // Behind the notes of the batch, so that an expression finds the note it follows.
+          batch.flush();
+          core.queueNoteExpressions(&expression, 1);
         }
         break;
       case kParamValue:

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "formats/vst3/mapped_messages.h"
+#include "formats/vst3/note_expression.h"
 #include "formats/vst3/text.h"
 #include "formats/vst3/view.h"
 #include "instrument/adapter.h"
@@ -62,6 +63,7 @@ bool eventMessage(const Event& event, int offset, MidiMessage& message) {
       message = {offset, static_cast<uint8_t>(kStatusNoteOn | (note.channel & 0x0f)),
                  static_cast<uint8_t>(note.pitch),
                  dataByte(midiSteps(note.velocity, kControllerSteps)), detuneOf(note.tuning)};
+      message.noteId = std::max(note.noteId, -1);
       return true;
     }
     case kNoteOffEvent: {
@@ -109,6 +111,8 @@ Result Plugin::queryInterface(const char* iid, void** object) {
     found = static_cast<UnitInfoSource*>(this);
   } else if (sameUid(iid, MidiMapping::iid)) {
     found = static_cast<MidiMapping*>(this);
+  } else if (sameUid(iid, NoteExpressionController::iid)) {
+    found = static_cast<NoteExpressionController*>(this);
   }
   *object = found;
   if (!found) return kNoInterface;
@@ -303,10 +307,19 @@ void Plugin::queueEvents(ProcessData& data, int frames, const MappedMessages& ma
       if (events->getEvent(i, event) != kResultOk) continue;
       const int offset = std::clamp(event.sampleOffset, 0, std::max(frames - 1, 0));
       MidiMessage message;
-      if (!eventMessage(event, offset, message)) continue;
+      NoteExpression expression;
+      const bool note = eventMessage(event, offset, message);
+      const bool tuning = !note && tuningExpression(event, offset, expression);
+      if (!note && !tuning) continue;
       while (next < mapped.count && mapped.messages[next].frame <= offset)
         batch.add(mapped.messages[next++]);
-      batch.add(message);
+      if (note) {
+        batch.add(message);
+      } else {
+        // Behind what the batch holds, so that it finds the note it follows.
+        batch.flush();
+        core.queueNoteExpressions(&expression, 1);
+      }
     }
   }
   while (next < mapped.count) batch.add(mapped.messages[next++]);

@@ -44,6 +44,7 @@ class Plugin final : public ComponentSide,
                      public ControllerSide,
                      public UnitInfoSource,
                      public MidiMapping,
+                     public NoteExpressionController,
                      private EditorLink,
                      private RenderListener {
  public:
@@ -126,6 +127,18 @@ class Plugin final : public ComponentSide,
   // ---- MidiMapping
   Result VST3_CALL getMidiControllerAssignment(int32_t busIndex, int16_t channel,
                                                int16_t controller, ParamId& id) override;
+
+  // ---- NoteExpressionController: tuning, on every channel of the one event bus
+  // (note_expression.cpp)
+  int32_t VST3_CALL getNoteExpressionCount(int32_t busIndex, int16_t channel) override;
+  Result VST3_CALL getNoteExpressionInfo(int32_t busIndex, int16_t channel, int32_t index,
+                                         NoteExpressionTypeInfo& info) override;
+  Result VST3_CALL getNoteExpressionStringByValue(int32_t busIndex, int16_t channel,
+                                                  uint32_t typeId, double value,
+                                                  String128 text) override;
+  Result VST3_CALL getNoteExpressionValueByString(int32_t busIndex, int16_t channel,
+                                                  uint32_t typeId, const Char16* text,
+                                                  double& value) override;
 
   // The view's end: the panel it showed is gone.
   void viewClosed(View* view);

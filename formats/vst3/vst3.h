@@ -237,6 +237,7 @@ struct ParameterChanges : Unknown {
 constexpr uint16_t kNoteOnEvent = 0;
 constexpr uint16_t kNoteOffEvent = 1;
 constexpr uint16_t kPolyPressureEvent = 3;
+constexpr uint16_t kNoteExpressionValueEvent = 4;
 
 struct NoteOnEvent {
   int16_t channel;
@@ -262,6 +263,13 @@ struct PolyPressureEvent {
   int32_t noteId;
 };
 
+// A new value of one note's expression, normalized 0..1; the type fixes the plain range.
+struct NoteExpressionValueEvent {
+  uint32_t typeId;
+  int32_t noteId;
+  double value;
+};
+
 struct Event {
   int32_t busIndex;
   int32_t sampleOffset;
@@ -272,6 +280,7 @@ struct Event {
     NoteOnEvent noteOn;
     NoteOffEvent noteOff;
     PolyPressureEvent polyPressure;
+    NoteExpressionValueEvent noteExpressionValue;
     // The members we never read, by size and alignment: the system-exclusive data event (a
     // pointer after two integers) and the note-expression text event (20 bytes, packed).
     struct {
@@ -421,6 +430,48 @@ struct MidiMapping : Unknown {
   static constexpr Uid iid = makeUid(0xDF0FF9F7, 0x49B74669, 0xB63AB732, 0x7ADBF5E5);
   virtual Result VST3_CALL getMidiControllerAssignment(int32_t busIndex, int16_t channel,
                                                        int16_t controller, ParamId& id) = 0;
+};
+
+// Note expression: the controller names the types it takes per bus and channel.
+constexpr uint32_t kTuningTypeId = 2;  // 0..1 is -120..+120 semitones, 0.5 none
+constexpr double kTuningSemitonesPerUnit = 240.0;
+
+struct NoteExpressionValueDescription {
+  double defaultValue;  // normalized, as are the bounds
+  double minimum;
+  double maximum;
+  int32_t stepCount;  // 0: continuous
+};
+
+enum NoteExpressionTypeFlags : int32_t {
+  kNoteExpressionIsBipolar = 1 << 0,
+  kNoteExpressionIsOneShot = 1 << 1,
+  kNoteExpressionIsAbsolute = 1 << 2,
+  kNoteExpressionHasParameter = 1 << 3,
+};
+
+struct NoteExpressionTypeInfo {
+  uint32_t typeId;
+  String128 title;
+  String128 shortTitle;
+  String128 units;
+  int32_t unitId;
+  NoteExpressionValueDescription valueDesc;
+  ParamId associatedParameterId;
+  int32_t flags;
+};
+
+struct NoteExpressionController : Unknown {
+  static constexpr Uid iid = makeUid(0xB7F8F859, 0x41234872, 0x91169581, 0x4F3721A3);
+  virtual int32_t VST3_CALL getNoteExpressionCount(int32_t busIndex, int16_t channel) = 0;
+  virtual Result VST3_CALL getNoteExpressionInfo(int32_t busIndex, int16_t channel, int32_t index,
+                                                 NoteExpressionTypeInfo& info) = 0;
+  virtual Result VST3_CALL getNoteExpressionStringByValue(int32_t busIndex, int16_t channel,
+                                                          uint32_t typeId, double value,
+                                                          String128 text) = 0;
+  virtual Result VST3_CALL getNoteExpressionValueByString(int32_t busIndex, int16_t channel,
+                                                          uint32_t typeId, const Char16* text,
+                                                          double& value) = 0;
 };
 
 constexpr UnitId kRootUnitId = 0;

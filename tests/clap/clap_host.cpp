@@ -175,13 +175,24 @@ void ClapInstance::addMidi(uint32_t frame, uint8_t status, uint8_t data1, uint8_
 }
 
 void ClapInstance::addNote(uint16_t type, uint32_t frame, int16_t key, double velocity,
-                           int16_t channel) {
+                           int16_t channel, int32_t noteId) {
   auto& event = add<clap::NoteEvent>(type, frame);
-  event.noteId = -1;
+  event.noteId = noteId;
   event.portIndex = 0;
   event.channel = channel;
   event.key = key;
   event.velocity = velocity;
+}
+
+void ClapInstance::addNoteExpression(uint32_t frame, int32_t expression, int32_t noteId,
+                                     int16_t key, int16_t channel, double value) {
+  auto& event = add<clap::NoteExpressionEvent>(clap::kNoteExpression, frame);
+  event.expressionId = expression;
+  event.noteId = noteId;
+  event.portIndex = 0;
+  event.channel = channel;
+  event.key = key;
+  event.value = value;
 }
 
 void ClapInstance::addParam(uint32_t frame, clap::Id id, double value) {

@@ -67,7 +67,10 @@ class ClapInstance {
 
   // Events for the next process call (or flush), in the order added.
   void addMidi(uint32_t frame, uint8_t status, uint8_t data1, uint8_t data2);
-  void addNote(uint16_t type, uint32_t frame, int16_t key, double velocity, int16_t channel = 0);
+  void addNote(uint16_t type, uint32_t frame, int16_t key, double velocity, int16_t channel = 0,
+               int32_t noteId = -1);
+  void addNoteExpression(uint32_t frame, int32_t expression, int32_t noteId, int16_t key,
+                         int16_t channel, double value);
   void addParam(uint32_t frame, clap::Id id, double value);
   // Any bytes as an event: a header of this size, space and type followed by zeros.
   void addRaw(uint32_t size, uint32_t frame, uint16_t space, uint16_t type);

@@ -12,6 +12,7 @@
 
 #include "tests/clap/clap_host.h"
 #include "tests/integration/stereo.h"
+#include "tests/unit/audio_measure.h"
 #include "tools/vst_host.h"
 
 namespace vorlak::claptest {
@@ -144,8 +145,52 @@ TEST(ClapPlugin, DescribesOneInstrumentWithItsPorts) {
   ASSERT_EQ(notes->count(&instance->plugin(), true), 1u);
   clap::NotePortInfo notePort{};
   ASSERT_TRUE(notes->get(&instance->plugin(), 0, true, &notePort));
-  EXPECT_EQ(notePort.supportedDialects, clap::kDialectClap | clap::kDialectMidi);
+  EXPECT_EQ(notePort.supportedDialects,
+            clap::kDialectClap | clap::kDialectMidi | clap::kDialectMidiMpe);
   EXPECT_EQ(notePort.preferredDialect, clap::kDialectMidi);
+  const auto* voices = instance->extension<clap::PluginVoiceInfo>(clap::kExtVoiceInfo);
+  ASSERT_NE(voices, nullptr);
+  clap::VoiceInfo voiceInfo{};
+  ASSERT_TRUE(voices->get(&instance->plugin(), &voiceInfo));
+  EXPECT_EQ(voiceInfo.voiceCount, 6u);
+}
+
+// A tuning expression bends the note it names, by note id or by key and channel, and no other.
+TEST(ClapPlugin, TuningNoteExpressionsBendOneNote) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  auto instance = startInstance(*module, 512);
+  ASSERT_NE(instance, nullptr);
+  // The plain guitar with nothing after it, no style, no latch.
+  for (clap::Id id : {12u, 15u, 19u, 20u, 24u, 26u}) instance->addParam(0, id, 0.0);
+  instance->addParam(0, 0, 1.0);
+  auto pitchAfter = [&](auto&& events) {
+    events();
+    std::vector<float> out;
+    for (int block = 0; block < 22; ++block) {
+      instance->process(512);
+      out.insert(out.end(), instance->left().begin(), instance->left().end());
+    }
+    const int window = 4410;
+    return test::estimatePitch(out.data() + out.size() - window, window, kRate, 60.f, 1000.f);
+  };
+  const double open = pitchAfter([&] { instance->addNote(clap::kNoteOn, 0, 57, 0.8, 0, 7); });
+  ASSERT_GT(open, 0.0);
+  auto cents = [&](double hz) { return 1200.0 * std::log2(hz / open); };
+  EXPECT_NEAR(cents(pitchAfter([&] {
+                instance->addNoteExpression(9, clap::kNoteExpressionTuning, 7, -1, -1, 1.5);
+              })),
+              150.0, 3.0);
+  EXPECT_NEAR(cents(pitchAfter([&] {
+                instance->addNote(clap::kNoteOff, 0, 57, 0.0, 0, 7);
+                instance->addNote(clap::kNoteOn, 0, 62, 0.8, 0, 8);
+                instance->addNoteExpression(0, clap::kNoteExpressionTuning, 7, -1, -1, 5.0);
+              })),
+              500.0, 3.0);
+  EXPECT_NEAR(cents(pitchAfter([&] {
+                instance->addNoteExpression(0, clap::kNoteExpressionTuning, -1, 62, 0, -2.0);
+              })),
+              300.0, 3.0);
 }
 
 // Ids, names, ranges and flags, and the texts the VST 2 module shows for the same values.

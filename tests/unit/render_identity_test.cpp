@@ -78,8 +78,10 @@ uint64_t renderProgram(int program, float rate, int block) {
     for (; next < std::size(kPhrase); ++next) {
       const auto at = static_cast<int64_t>(kPhrase[next].seconds * rate);
       if (at >= start + frames) break;
-      due.push_back({static_cast<int32_t>(at - start), kPhrase[next].status, kPhrase[next].data1,
-                     kPhrase[next].data2});
+      // Spread over every channel: until a mode message arrives the channel means nothing.
+      const auto status = static_cast<uint8_t>(kPhrase[next].status | (next * 7 % 16));
+      due.push_back(
+          {static_cast<int32_t>(at - start), status, kPhrase[next].data1, kPhrase[next].data2});
     }
     core.queueMidi(due.data(), static_cast<int>(due.size()));
     host.render(left.data(), right.data(), frames);

@@ -47,7 +47,7 @@ class Rig {
   }
   void off(int note, float velocity = 0.5f) { styleNoteOff(*e, patch(), note, velocity); }
   void pedal(int value) {
-    QueuedEvent event{0, 1, 0, -1, 0, 64, value, value / 127.f};
+    QueuedEvent event{0, 1, 0, -1, 0, 64, value, value / 127.f, -1};
     dispatchController(*e, patch(), event);
   }
 

@@ -3,7 +3,7 @@
 # VST 2 layer and the toolkit. Every *_test.cpp here joins one of the two.
 set(VORLAK_DSP_TESTS chain_test effects_test excitation_test factory_programs_test
   filter_blocks_test ladder_limit_test midi_test rate_stability_test string_model_test
-  styles_test tables_test maths_test adapter_test render_identity_test)
+  styles_test tables_test maths_test adapter_test render_identity_test string_channels_test)
 set(unit_folder ${CMAKE_CURRENT_LIST_DIR})
 file(GLOB VORLAK_UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${unit_folder}/*.cpp)
 set(VORLAK_DSP_TEST_SOURCES "")

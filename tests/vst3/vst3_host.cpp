@@ -238,15 +238,16 @@ void Instance::start(double rate, int maxBlock) {
   processor->setProcessing(1);
 }
 
-void Instance::note(int32_t offset, bool on, int pitch, float velocity, int channel) {
+void Instance::note(int32_t offset, bool on, int pitch, float velocity, int channel,
+                    int32_t noteId) {
   Event event{};
   event.sampleOffset = offset;
   event.type = on ? kNoteOnEvent : kNoteOffEvent;
   if (on) {
-    event.noteOn = {static_cast<int16_t>(channel), static_cast<int16_t>(pitch), 0.0f, velocity,
-                    0, -1};
+    event.noteOn = {
+        static_cast<int16_t>(channel), static_cast<int16_t>(pitch), 0.0f, velocity, 0, noteId};
   } else {
-    event.noteOff = {static_cast<int16_t>(channel), static_cast<int16_t>(pitch), velocity, -1,
+    event.noteOff = {static_cast<int16_t>(channel), static_cast<int16_t>(pitch), velocity, noteId,
                      0.0f};
   }
   events.list.push_back(event);

@@ -114,7 +114,8 @@ class Instance {
   // Processing set up for 32-bit samples, switched on.
   void start(double rate, int maxBlock);
 
-  void note(int32_t offset, bool on, int pitch, float velocity, int channel = 0);
+  void note(int32_t offset, bool on, int pitch, float velocity, int channel = 0,
+            int32_t noteId = -1);
   void point(ParamId id, int32_t offset, ParamValue value) { input.add(id, offset, value); }
   // Renders frames into left and right with the pending points and notes, which are then
   // cleared; the output changes of the block stay in output until the next one.

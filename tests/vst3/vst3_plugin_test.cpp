@@ -11,6 +11,7 @@
 
 #include "formats/vst3/parameter_ids.h"
 #include "tests/integration/stereo.h"
+#include "tests/unit/audio_measure.h"
 #include "tests/vst3/vst3_host.h"
 #include "tools/vst_host.h"
 
@@ -189,6 +190,50 @@ TEST(Vst3Plugin, APointInsideABlockTakesEffectAtTheFirstTickAtOrAfterIt) {
   while (first < plain.size() && plain[first] == turned[first]) ++first;
   EXPECT_GE(first, 2000u);
   EXPECT_LT(first, 2000u + 221u);
+}
+
+// The controller offers tuning on every channel over +-48 semitones; a tuning event bends the
+// note whose id it names and no other.
+TEST(Vst3Plugin, TuningNoteExpressionBendsTheNoteItNames) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  auto instance = startInstance(module, 512);
+  ASSERT_NE(instance, nullptr);
+  void* object = nullptr;
+  ASSERT_EQ(instance->controller->queryInterface(NoteExpressionController::iid.bytes, &object),
+            kResultOk);
+  auto* expressions = static_cast<NoteExpressionController*>(object);
+  EXPECT_EQ(expressions->getNoteExpressionCount(0, 15), 1);
+  NoteExpressionTypeInfo info{};
+  ASSERT_EQ(expressions->getNoteExpressionInfo(0, 3, 0, info), kResultOk);
+  EXPECT_EQ(info.typeId, kTuningTypeId);
+  EXPECT_NEAR((info.valueDesc.maximum - info.valueDesc.minimum) * 240.0, 96.0, 1e-9);
+  expressions->release();
+
+  // The plain guitar with nothing after it, no style, no latch.
+  for (ParamId id : {0u, 12u, 15u, 19u, 20u, 24u, 26u})
+    instance->point(id, 0, id == 0 ? 1 / 6.0 : 0.0);
+  auto pitchAfter = [&](auto&& events) {
+    events();
+    std::vector<float> out;
+    for (int block = 0; block < 22; ++block) {
+      instance->process(512);
+      out.insert(out.end(), instance->left.begin(), instance->left.end());
+    }
+    const int window = 4410;
+    return test::estimatePitch(out.data() + out.size() - window, window, kRate, 60.f, 1000.f);
+  };
+  auto tune = [&](int32_t noteId, double semitones) {
+    Event event{};
+    event.type = kNoteExpressionValueEvent;
+    event.noteExpressionValue = {kTuningTypeId, noteId, 0.5 + semitones / 240.0};
+    instance->events.list.push_back(event);
+  };
+  const double open = pitchAfter([&] { instance->note(0, true, 57, 0.8f, 0, 41); });
+  ASSERT_GT(open, 0.0);
+  auto cents = [&](double hz) { return 1200.0 * std::log2(hz / open); };
+  EXPECT_NEAR(cents(pitchAfter([&] { tune(41, -2.5); })), -250.0, 3.0);
+  EXPECT_NEAR(cents(pitchAfter([&] { tune(40, 7.0); })), -250.0, 3.0);
 }
 
 std::string ascii(const Char16* text) {
