@@ -56,9 +56,9 @@ bool InstrumentCore::quiet() const {
   const bool passSkipped = engine.silenceCount > 3;
   const float window = kStringWindow * engine.sampleRate;
   for (const StringVoice& voice : engine.voices) {
-    if (voice.startDelay != 0) return false;
     // A release envelope still moves, and a strummed string restarting on this voice would
-    // take its first level from wherever it stood.
+    // take its first level from wherever it stood. A string still waiting for its turn in a
+    // strum is in its attack, or in its release when its key is already up.
     if (voice.envState != kEnvOff && voice.envState != kEnvSilent) return false;
     if (!passSkipped && voice.releaseTime < window) return false;
   }
