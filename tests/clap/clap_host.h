@@ -73,8 +73,7 @@ class ClapInstance {
   void addRaw(uint32_t size, uint32_t frame, uint16_t space, uint16_t type);
   // The transport handed with every block; none when not finite.
   double tempo = 120.0;
-  // The steady clock handed with the next block; when not -1, each process call moves it on.
-  int64_t steadyTime = -1;
+  int64_t steadyTime = -1;  // the steady clock handed with every block
 
   // Renders frames into left() and right() with the events added since the last call.
   int32_t process(uint32_t frames);
