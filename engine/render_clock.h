@@ -3,6 +3,8 @@
 // between 220 and 221 samples and the grid never drifts.
 #pragma once
 
+#include <cstdint>
+
 namespace vorlak {
 
 struct TickGrid {
@@ -37,6 +39,41 @@ void runTickGrid(TickGrid& grid, float sampleRate, int frames, int blockOffset, 
     }
     grid.tickCountdown = (grid.tickCountdown - static_cast<float>(length)) + tickLength;
     boundary(blockOffset + offset + horizonSpan);
+  }
+}
+
+// Moves the grid over frames nobody rendered to where runTickGrid would have left it, in
+// blocks of any size: a stretch only ever subtracts whole frames, which is exact, so the
+// countdown at each boundary depends on the boundaries passed alone. After a boundary it
+// holds one of at most 2^17 floats (a tick is at least 110 frames), so it comes back to a
+// value within that many ticks: 2 at 44.1 kHz, 1 at 48 kHz. Once the countdown is back where
+// it stood after the first boundary, whole cycles are dropped and a gap of hours costs no
+// more than one of milliseconds. Should the countdown never come back to that value (rounding
+// can merge two states), the walk stops after twice the search, the grid left short.
+inline void skipTickGrid(TickGrid& grid, float sampleRate, uint64_t frames) {
+  const float tickLength = sampleRate * 0.005f;
+  constexpr int kSearch = 1 << 17;
+  uint64_t remaining = frames;
+  float cycleStart = 0.0f;
+  uint64_t cycleFrames = 0;
+  bool cycleKnown = false;
+  for (int ticks = 0; remaining > 0 && ticks <= 2 * kSearch; ++ticks) {
+    const int length = static_cast<int>(grid.tickCountdown);
+    if (static_cast<uint64_t>(length) > remaining) {
+      grid.tickCountdown -= static_cast<float>(remaining);
+      return;
+    }
+    remaining -= static_cast<uint64_t>(length);
+    grid.tickCountdown = (grid.tickCountdown - static_cast<float>(length)) + tickLength;
+    if (ticks == 0) {
+      cycleStart = grid.tickCountdown;
+    } else if (!cycleKnown) {
+      cycleFrames += static_cast<uint64_t>(length);
+      if (grid.tickCountdown == cycleStart) {
+        cycleKnown = true;
+        remaining %= cycleFrames;
+      }
+    }
   }
 }
 

@@ -18,6 +18,9 @@ constexpr int kFallbackFrames = 256;
 
 // A tail without end, as the plug-in formats spell it.
 constexpr uint32_t kEndlessTail = 0xFFFFFFFFu;
+// -120 dBFS: below any converter's noise floor, and far above the anti-denormal offset the
+// phasers feed themselves, which keeps their output from ever reaching zero.
+constexpr float kInaudible = 0x1p-20f;
 
 // What the host says of its transport for the coming block.
 struct Transport {
@@ -106,6 +109,23 @@ class InstrumentCore {
   // The frames the instrument may sound after its last note ends, with the current values:
   // kEndlessTail while the latch, the sustain pedal or an effect's feedback can hold it.
   uint32_t tailFrames() const;
+  // Nothing sounds in the strings and nothing is waiting to: no string inside its release
+  // window or counting down to a strum, no envelope still moving, no queued event, parameter
+  // change or held strum key. The engine then stands still from block to block: a block
+  // skipped changes nothing a later event could hear but the tick grid's phase and the
+  // feedback line's read position (see skipRest), and the effects that run on without
+  // strings.
+  bool quiet() const;
+  // Called after each render with what it wrote: true when the block was silent (every
+  // sample within kInaudible) and nothing can sound again before a new event or parameter
+  // change. Never true while the tail is endless, nor before an effect that runs without
+  // strings has had the whole of its ring to die. Scans the block only once the engine is
+  // quiet and the ring has passed.
+  bool atRest(const float* left, const float* right, int frames);
+  // For a host that stopped calling while the instance was at rest: the tick grid and the
+  // strings' feedback line moved on by the frames it skipped, so that the next event meets
+  // them where rendering those frames would have left them. Nothing moves unless quiet.
+  void skipRest(uint64_t frames);
   // Switch-on: sounding strings released, controllers reset, the loop lines cleared.
   void resume();
 
@@ -160,6 +180,10 @@ class InstrumentCore {
   static constexpr int kParameterQueueSize = 512;
   ParameterChange parameterQueue[kParameterQueueSize];
   int queuedParameters = 0;
+  // The frames of the blocks in a row that began and ended quiet with this effect chosen.
+  uint32_t quietFrames = 0;
+  bool wasQuiet = false;
+  int restingFx = 0;
   float fallbackScratch[2][kFallbackFrames];
   std::atomic<bool> rendering{false};
   LoadHandoff loads;

@@ -1,6 +1,9 @@
 // How long the instrument may go on sounding once its last note has ended, for hosts that stop
 // calling a plug-in they believe silent.
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 #include "chain/effect_state.h"
 #include "instrument/core.h"
@@ -44,6 +47,55 @@ uint32_t InstrumentCore::tailFrames() const {
   if (values.fx == kFxMstMultitap && values.fxPar2 > 0.0f) return kEndlessTail;
   return static_cast<uint32_t>(kStringWindow * engineSampleRate) +
          effectRing(values.fx, engineSampleRate);
+}
+
+// Every test reads only what a block already keeps, so asking costs a few compares a block.
+bool InstrumentCore::quiet() const {
+  if (engine.queue.count != 0 || queuedParameters != 0 || engine.strumCount > 0) return false;
+  // The string pass skips every voice once the latch has found the strings silent.
+  const bool passSkipped = engine.silenceCount > 3;
+  const float window = kStringWindow * engine.sampleRate;
+  for (const StringVoice& voice : engine.voices) {
+    // A release envelope still moves, and a strummed string restarting on this voice would
+    // take its first level from wherever it stood. A string still waiting for its turn in a
+    // strum is in its attack, or in its release when its key is already up.
+    if (voice.envState != kEnvOff && voice.envState != kEnvSilent) return false;
+    if (!passSkipped && voice.releaseTime < window) return false;
+  }
+  return true;
+}
+
+bool InstrumentCore::atRest(const float* left, const float* right, int frames) {
+  if (!quiet()) {
+    wasQuiet = false;
+    return false;
+  }
+  const Patch values = patch();
+  // Only a block that began quiet as well fed the effect nothing throughout; a newly chosen
+  // effect may hold what its ring kept from long ago.
+  if (wasQuiet && values.fx == restingFx) {
+    const uint32_t added = static_cast<uint32_t>(std::max(frames, 0));
+    quietFrames = quietFrames > UINT32_MAX - added ? UINT32_MAX : quietFrames + added;
+  } else {
+    quietFrames = 0;
+  }
+  wasQuiet = true;
+  restingFx = values.fx;
+  if (tailFrames() == kEndlessTail) return false;
+  if (quietFrames < effectRing(values.fx, engineSampleRate)) return false;
+  for (const float* channel : {left, right}) {
+    if (!channel) continue;
+    for (int i = 0; i < frames; ++i)
+      if (!(std::fabs(channel[i]) <= kInaudible)) return false;
+  }
+  return true;
+}
+
+void InstrumentCore::skipRest(uint64_t frames) {
+  if (!quiet()) return;
+  skipTickGrid(grid, engineSampleRate, frames);
+  // The line is addressed modulo its length, a power of two, so the count may wrap.
+  engine.feedbackReadPos += static_cast<uint32_t>(frames);
 }
 
 }  // namespace vorlak

@@ -125,6 +125,7 @@ bool Instance::activate(double sampleRate, uint32_t maxFrames) {
   core.setBlockSize(static_cast<int>(std::min<uint32_t>(maxFrames, kMaxBlockSize)));
   if (core.scratchLength() == 0) return false;
   core.resume();
+  steadyEnd = -1;
   active = true;
   core.setRendering(true);
   return true;
@@ -146,6 +147,7 @@ void Instance::stopProcessing() { processing = false; }
 
 void Instance::reset() {
   if (active) core.resume();
+  steadyEnd = -1;
 }
 
 void Instance::programChange(int program) {
@@ -267,6 +269,12 @@ int32_t Instance::process(const Process& block) {
   Transport transport{120.0, false};
   if (block.transport && (block.transport->flags & kHasTempo))
     transport = {block.transport->tempo, true};
+  // Woken from a sleep, the instance catches up with the time that passed, before the events
+  // that woke it are queued.
+  if (block.steadyTime >= 0 && steadyEnd >= 0 && block.steadyTime > steadyEnd &&
+      asleep.load(std::memory_order_relaxed))
+    core.skipRest(static_cast<uint64_t>(block.steadyTime - steadyEnd));
+  steadyEnd = block.steadyTime >= 0 ? block.steadyTime + frames : -1;
   sendPanelEdits(block.outEvents);
   readEvents(block.inEvents, frames, &transport);
   core.render(left, right, static_cast<int>(frames), true, transport, *this);
@@ -276,9 +284,11 @@ int32_t Instance::process(const Process& block) {
     tailTold = tail;
     if (hostExtensions.tail && hostExtensions.tail->changed) hostExtensions.tail->changed(host);
   }
-  // Never asleep: a released string, a delay line or a held latch may still be sounding, and
-  // asking the engine whether every line has died would cost more than the block saved.
-  return kProcessContinue;
+  // Ringing, the answer stays ours: the tail counts from a note's end, and a held or strummed
+  // note is bound by none. Asleep, the host calls again with the next event.
+  const bool rest = core.atRest(left, right, static_cast<int>(frames));
+  asleep.store(rest, std::memory_order_relaxed);
+  return rest ? kProcessSleep : kProcessContinue;
 }
 
 bool Instance::createView() {

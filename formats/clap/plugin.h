@@ -94,6 +94,11 @@ class Instance final : private RenderListener {
   // Set on the audio thread when a MIDI program change replaced the values; the host is told
   // on the main thread.
   std::atomic<bool> rescanDue{false};
+  // The last block answered that nothing sounds or waits: an edit on the panel then asks
+  // the host for a block, since a sleeping instance may otherwise not be called again.
+  std::atomic<bool> asleep{false};
+  // Where the host's steady clock stood at the end of the last block; -1 without one.
+  int64_t steadyEnd = -1;
   // The tail the host last heard of, kept on the audio thread.
   uint32_t tailTold = 0;
   friend class PanelView;

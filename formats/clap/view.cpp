@@ -118,6 +118,9 @@ void PanelView::idle() {
 void PanelView::requestFlush() {
   const HostParams* params = instance.hostExtensions.params;
   if (params && params->requestFlush) params->requestFlush(instance.host);
+  const Host* host = instance.host;
+  if (instance.asleep.load(std::memory_order_relaxed) && host->requestProcess)
+    host->requestProcess(host);
 }
 
 void PanelView::beginEdit(int index) {

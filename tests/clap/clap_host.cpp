@@ -244,8 +244,9 @@ int32_t ClapInstance::process(uint32_t frames) {
   transport.tempo = tempo;
   const clap::InputEvents in{this, eventCount, eventAt};
   const clap::OutputEvents out{this, tryPush};
-  const clap::Process block{
+  clap::Process block{
       -1, frames, std::isfinite(tempo) ? &transport : nullptr, nullptr, &output, 0, 1, &in, &out};
+  block.steadyTime = steadyTime;
   sent_.clear();
   const int32_t status =
       callProcess ? callProcess(plugin_, &block) : plugin_->process(plugin_, &block);

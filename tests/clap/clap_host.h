@@ -76,6 +76,7 @@ class ClapInstance {
   void addRaw(uint32_t size, uint32_t frame, uint16_t space, uint16_t type);
   // The transport handed with every block; none when not finite.
   double tempo = 120.0;
+  int64_t steadyTime = -1;  // the steady clock handed with every block
 
   // Renders frames into left() and right() with the events added since the last call.
   int32_t process(uint32_t frames);

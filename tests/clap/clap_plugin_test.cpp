@@ -28,13 +28,14 @@ std::unique_ptr<ClapModule> loadModule() {
   return module;
 }
 
-std::unique_ptr<ClapInstance> startInstance(const ClapModule& module, uint32_t block) {
+std::unique_ptr<ClapInstance> startInstance(const ClapModule& module, uint32_t block,
+                                            double rate = kRate) {
   std::string error;
   auto instance = ClapInstance::create(module, &error);
   EXPECT_NE(instance, nullptr) << error;
   if (instance) {
     instance->tempo = kTempo;
-    EXPECT_TRUE(instance->start(kRate, block));
+    EXPECT_TRUE(instance->start(rate, block));
   }
   return instance;
 }
@@ -101,7 +102,7 @@ Stereo renderClap(const ClapModule& module, uint32_t block, HostLog* log = nullp
       const host::ScheduledMidi& e = kPhrase[next];
       instance->addMidi(static_cast<uint32_t>(e.frame - start), e.status, e.data1, e.data2);
     }
-    EXPECT_EQ(instance->process(block), clap::kProcessContinue);
+    EXPECT_NE(instance->process(block), clap::kProcessError);
     instance->mainThread();
     out.append(instance->left(), instance->right(), block);
   }
@@ -319,6 +320,50 @@ TEST(ClapPlugin, NoteEventsSoundAsTheirMidiAndInBlockChangesWaitForTheirTick) {
       std::mismatch(unchanged.begin(), unchanged.end(), at1000.begin()).first - unchanged.begin();
   EXPECT_GE(firstDifference, 1102);
   EXPECT_LT(firstDifference, 1200);
+}
+
+// SLEEP waits for ringing strings, strums (a C chord's last string 250 ms after its key, at
+// 22.05 kHz after a gap where nothing rings), a note waiting for a tick (32 frames a block) and
+// echoes; never with the latch; silence follows. A twin called only when awake plays the same.
+TEST(ClapPlugin, SleepsOnlyWhenSilentWithNothingToCome) {
+  auto module = loadModule();
+  ASSERT_NE(module, nullptr);
+  // Rate, block, latch, aid, fx, the block the key goes up in, the first that may sleep.
+  const double cases[][7] = {{kRate, 256, 0, 0, 0, 60, 61},
+                             {kRate, 32, 0, 0, 0, 30, 31},
+                             {22050, 64, 0, 1, 0, 1, 87},
+                             {kRate, 256, 1, 0, 0, 2, 300},
+                             {kRate, 4096, 0, 0, 15, 2, 3}};
+  for (const auto& c : cases) {
+    const auto block = static_cast<uint32_t>(c[1]);
+    std::unique_ptr<ClapInstance> twins[2];
+    for (auto& instance : twins) {
+      ASSERT_TRUE(instance = startInstance(*module, block, c[0]));
+      instance->steadyTime = 0;
+      const clap::Id ids[] = {26, 24, 25, 3, 20, 21, 22};  // the slowest strum, brightest tone
+      const double values[] = {c[2], c[3], 1.0, 1.0, c[4], 1.0, 0.0};
+      for (int k = 0; k < 7; ++k) instance->addParam(0, ids[k], values[k]);
+    }
+    int asleep = 300, answer = clap::kProcessContinue;
+    for (int b = 0; b < 400; ++b) {
+      const bool on = b == 1 || b == 300, off = b == c[5] || b == 320;
+      for (auto& instance : twins) {
+        if (on) instance->addNote(clap::kNoteOn, 0, 48, 0.8);
+        if (off) instance->addNote(clap::kNoteOff, 1, 48, 0.0);
+      }
+      const bool sleeps = twins[0]->process(block) == clap::kProcessSleep;
+      const float peak = Stereo{twins[0]->left(), twins[0]->right()}.peak();
+      if (b > 0 && sleeps && asleep == 300) asleep = b;
+      EXPECT_TRUE(b >= 300 || sleeps == (b == 0 ? c[2] + c[4] == 0 : b >= asleep)) << b;
+      EXPECT_TRUE(b < asleep || b >= 300 || peak <= (b == asleep ? 0x1p-20f : 0.0f)) << b;
+      const bool called = b == 0 || on || off || answer != clap::kProcessSleep;
+      if (called) answer = twins[1]->process(block);
+      for (auto& instance : twins) instance->steadyTime += block;
+      EXPECT_TRUE(!called || twins[0]->left() == twins[1]->left()) << b;
+    }
+    EXPECT_GE(asleep, c[6]);
+    EXPECT_EQ(asleep == 300, c[2] != 0);
+  }
 }
 
 // A stream over bytes in memory that moves at most stride bytes per call and fails (-1) once
