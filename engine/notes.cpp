@@ -158,7 +158,7 @@ void passHousekeeping(Engine& engine, const Patch& patch) {
         if (!voice.keyHeld) releaseVoice(engine, voice);
   }
 
-  const float idleWindow = 0.2f * engine.sampleRate;
+  const float idleWindow = kIdleWindow * engine.sampleRate;
   for (StringVoice& voice : engine.voices) {
     if (voice.gate == 0.0f) continue;
     if (voice.releaseTime >= idleWindow || engine.silenceCount > 3) {

@@ -131,8 +131,7 @@ PassConstants passConstants(Engine& engine, const Patch& patch, StringVoice& voi
   c.feedbackGain = patch.feedback * patch.feedback * 0.001f;
   c.loopGain = (1.0f - damp) * 0.01f + 0.99f;
 
-  const float t = patch.tone * 0.5f + 0.25f;
-  const float toneFactor = t < 0.5f ? t * 1.5f + 0.25f : (t - 0.5f) * 6.0f + 1.0f;
+  const float toneFactor = toneFactorOf(patch.tone);
   c.excitationStep = toneFactor * rateScale;
   c.velocityScale = velocity * velV + 1.0f - velV;
   const float slapClip = 1.0f - patch.slapLevel * 0.95f;
@@ -296,7 +295,7 @@ void renderStrings(Engine& engine, const Patch& patch, float* left, float* right
   const uint32_t readStart = engine.feedbackReadPos;
 
   if (engine.silenceCount <= 3) {
-    const float window = 0.2f * engine.sampleRate;
+    const float window = kIdleWindow * engine.sampleRate;
     StringVoice* sounding[kVoiceCount];
     PassConstants constants[kVoiceCount];
     int count = 0;

@@ -10,6 +10,24 @@ constexpr int kVoiceCount = 6;
 constexpr int kLineSize = 32768;
 constexpr uint32_t kLineMask = kLineSize - 1;
 
+// A released string sounds until its release clock (releaseTime) reaches this many seconds'
+// worth of samples at the running rate; the clock runs at releaseClockRate per sample, so a
+// darker "Tone" keeps a released string longer (0.08 to 0.32 s at 44.1 kHz, and longer in
+// seconds at higher rates, as the clock counts in 44.1 kHz steps).
+constexpr float kIdleWindow = 0.2f;
+
+// "Tone" as the string pass uses it, 0.625 to 2.5: the pace of the excitation, the release
+// clock and the pluck's level.
+inline float toneFactorOf(float tone) {
+  const float t = tone * 0.5f + 0.25f;
+  return t < 0.5f ? t * 1.5f + 0.25f : (t - 0.5f) * 6.0f + 1.0f;
+}
+
+// The release clock's step per sample: faster with a brighter tone.
+inline float releaseClockRate(float tone, float inverseRate) {
+  return toneFactorOf(tone) * (inverseRate * 44100.0f);
+}
+
 enum EnvState : uint8_t {
   kEnvOff = 0,
   kEnvRelease = 1,

@@ -12,9 +12,6 @@
 namespace vorlak {
 namespace {
 
-// A released string stops when the engine's idle window of 0.2 s has passed; the amplifier
-// and the cabinet run only while a string sounds.
-constexpr float kStringWindow = 0.2f;
 // The flanger's fixed 0.8 feedback takes 62 trips round its ring to fall by 120 dB.
 constexpr uint32_t kFlangerTrips = 62;
 // The phasers' feedback passes through an all-pass every sample and dies within this.
@@ -45,7 +42,12 @@ uint32_t InstrumentCore::tailFrames() const {
   // what it holds: either can sound until something new arrives.
   if (latchState(engine) != 0) return kEndlessTail;
   if (values.fx == kFxMstMultitap && values.fxPar2 > 0.0f) return kEndlessTail;
-  return static_cast<uint32_t>(kStringWindow * engineSampleRate) +
+  // A released string sounds until its release clock leaves the engine's idle window, at the
+  // pace the current tone sets, and is found out of it at the next 5 ms tick; the amplifier
+  // and the cabinet run only while a string sounds.
+  const float window = kIdleWindow * engineSampleRate /
+                       releaseClockRate(values.tone, 1.0f / engineSampleRate);
+  return static_cast<uint32_t>(std::ceil(window)) + tickHorizonSpan(engineSampleRate) + 1 +
          effectRing(values.fx, engineSampleRate);
 }
 
@@ -54,7 +56,7 @@ bool InstrumentCore::quiet() const {
   if (engine.queue.count != 0 || queuedParameters != 0 || engine.strumCount > 0) return false;
   // The string pass skips every voice once the latch has found the strings silent.
   const bool passSkipped = engine.silenceCount > 3;
-  const float window = kStringWindow * engine.sampleRate;
+  const float window = kIdleWindow * engine.sampleRate;
   for (const StringVoice& voice : engine.voices) {
     // A release envelope still moves, and a strummed string restarting on this voice would
     // take its first level from wherever it stood. A string still waiting for its turn in a

@@ -7,6 +7,7 @@
 
 #include "audio_measure.h"
 #include "engine/engine.h"
+#include "core_host.h"
 #include "instrument/parameters.h"
 
 namespace vorlak {
@@ -174,6 +175,14 @@ TEST(StringModel, ReleasedNoteFadesAndStopsAfterItsWindow) {
     EXPECT_LE(rendered, window + rig.tickLength() + 2);
     EXPECT_EQ(rig.engine().stringsActive, 0);
     EXPECT_EQ(test::peak(after.data() + after.size() - rig.tickLength(), rig.tickLength()), 0.0);
+
+    // What a host is told to keep processing after the last note covers the whole release.
+    testhost::CoreHost host(t.rate, 64);
+    host.set(kTone, t.tone);
+    host.set(kFx, 0.0f);
+    host.set(kLatch, 0.0f);
+    host.renderLeft(64);
+    EXPECT_GE(host.instrument().tailFrames(), rendered);
   }
 }
 
