@@ -115,6 +115,11 @@ void X11TopLevel::dispatchEvents(TopLevelEvents& events) {
     } else if (event.type == ClientMessage &&
                static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
       events.onCloseRequest();
+    } else if (event.type == DestroyNotify && event.xdestroywindow.window == window) {
+      // Destroyed by another client (xkill, a window manager without the close protocol): the
+      // program ends as if asked, and never names the dead window again.
+      window = 0;
+      events.onCloseRequest();
     }
   }
 }
