@@ -370,6 +370,19 @@ TEST(Standalone, WindowShowsThePanelAndClosesWithinASecond) {
   EXPECT_EQ(waitFor(program.pid, 1000ms), 0);
   program.pid = -1;
   EXPECT_FALSE(portExists("vorlak:out_1"));
+
+  // Another client (xkill, a window manager without the close protocol) destroying the window
+  // ends the program just as cleanly.
+  Program again("destroyed");
+  ASSERT_TRUE(again.start({"--scale", "1"}));
+  window = 0;
+  for (int i = 0; i < 300 && !window; ++i, std::this_thread::sleep_for(10ms))
+    window = findTopLevel(display, "Vorlak");
+  ASSERT_NE(window, 0u);
+  XDestroyWindow(display, window);
+  XFlush(display);
+  EXPECT_EQ(waitFor(again.pid, 1000ms), 0);
+  again.pid = -1;
   XCloseDisplay(display);
 }
 
