@@ -10,6 +10,20 @@
 #include "instrument/parameters.h"
 
 namespace vorlak {
+namespace {
+
+// A record as a load takes it: the name cut to what a record holds, values clamped into 0..1,
+// and one that is not a number left as the bank has it.
+void fillRecord(Program& into, const Program& from, const Program& kept) {
+  copyText(into.name, from.name, kProgramNameSize);
+  for (int i = 0; i < kNumParameters; ++i) {
+    const float value = from.values[i];
+    relaxedStore(into.values[i], std::isfinite(value) ? std::fmin(std::fmax(value, 0.0f), 1.0f)
+                                                      : relaxedLoad(kept.values[i]));
+  }
+}
+
+}  // namespace
 
 InstrumentCore::InstrumentCore() {
   std::memset(&engine, 0, sizeof engine);
@@ -65,16 +79,8 @@ float* InstrumentCore::waitingTarget(int index) {
   const PendingLoad* load = loads.waiting();
   if (!load || !bank) return nullptr;
   PendingLoad& slot = const_cast<PendingLoad&>(*load);
-  const int n = slot.current;
-  switch (slot.kind.load()) {
-    case PendingLoad::Kind::kBank:
-      return &slot.programs[n].values[index];
-    case PendingLoad::Kind::kRecord:
-      return &slot.record.values[index];
-    case PendingLoad::Kind::kProgram:
-      return &bank->programs[n].values[index];
-  }
-  return nullptr;
+  Program* record = slot.recordOf(slot.current);
+  return &(record ? *record : bank->programs[slot.current]).values[index];
 }
 
 float InstrumentCore::parameter(int index) const {
@@ -129,13 +135,7 @@ bool InstrumentCore::loadProgram(int n, const Program& record) {
   PendingLoad& load = loads.claim();
   load.kind = PendingLoad::Kind::kRecord;
   load.current = n;
-  copyText(load.record.name, record.name, kProgramNameSize);
-  for (int i = 0; i < kNumParameters; ++i) {
-    const float value = record.values[i];
-    relaxedStore(load.record.values[i], std::isfinite(value)
-                                            ? std::fmin(std::fmax(value, 0.0f), 1.0f)
-                                            : relaxedLoad(bank->programs[n].values[i]));
-  }
+  fillRecord(load.record, record, bank->programs[n]);
   publishLoad();
   return true;
 }
@@ -145,15 +145,8 @@ bool InstrumentCore::replaceBank(const Program* programs, int current) {
   PendingLoad& load = loads.claim();
   load.kind = PendingLoad::Kind::kBank;
   load.current = current;
-  for (int n = 0; n < kNumPrograms; ++n) {
-    copyText(load.programs[n].name, programs[n].name, kProgramNameSize);
-    for (int i = 0; i < kNumParameters; ++i) {
-      const float value = programs[n].values[i];
-      relaxedStore(load.programs[n].values[i], std::isfinite(value)
-                                                   ? std::fmin(std::fmax(value, 0.0f), 1.0f)
-                                                   : relaxedLoad(bank->programs[n].values[i]));
-    }
-  }
+  for (int n = 0; n < kNumPrograms; ++n)
+    fillRecord(load.programs[n], programs[n], bank->programs[n]);
   publishLoad();
   return true;
 }
@@ -194,25 +187,17 @@ void InstrumentCore::applyLoad(const PendingLoad& load) {
 
 float InstrumentCore::programValue(int n, int index) const {
   if (!bank || n < 0 || n >= kNumPrograms || index < 0 || index >= kNumParameters) return 0.0f;
-  if (const PendingLoad* load = loads.waiting()) {
-    if (load->kind == PendingLoad::Kind::kBank) return relaxedLoad(load->programs[n].values[index]);
-    if (load->kind == PendingLoad::Kind::kRecord && n == load->current)
-      return relaxedLoad(load->record.values[index]);
-  }
-  return relaxedLoad(bank->programs[n].values[index]);
+  const PendingLoad* load = loads.waiting();
+  const Program* record = load ? load->recordOf(n) : nullptr;
+  return relaxedLoad((record ? *record : bank->programs[n]).values[index]);
 }
 
 // A name edited while a load waits goes into the load, which would otherwise put back the old.
 void InstrumentCore::setProgramName(const char* name) {
   if (!bank) return;
-  if (PendingLoad* waiting = loads.reclaim()) {
-    PendingLoad& load = *waiting;
-    if (load.kind == PendingLoad::Kind::kBank)
-      copyText(load.programs[load.current].name, name, kProgramNameSize);
-    else if (load.kind == PendingLoad::Kind::kRecord)
-      copyText(load.record.name, name, kProgramNameSize);
-    else
-      copyText(bank->programs[load.current].name, name, kProgramNameSize);
+  if (PendingLoad* load = loads.reclaim()) {
+    Program* record = load->recordOf(load->current);
+    copyText((record ? *record : bank->programs[load->current]).name, name, kProgramNameSize);
     publishLoad();
     return;
   }
@@ -228,12 +213,9 @@ bool InstrumentCore::programNameAt(int n, char* text) const {
     text[0] = 0;
     return false;
   }
-  const char* name = bank->programs[n].name;
-  if (const PendingLoad* load = loads.waiting()) {
-    if (load->kind == PendingLoad::Kind::kBank) name = load->programs[n].name;
-    if (load->kind == PendingLoad::Kind::kRecord && n == load->current) name = load->record.name;
-  }
-  copyText(text, name, kProgramNameSize);
+  const PendingLoad* load = loads.waiting();
+  const Program* record = load ? load->recordOf(n) : nullptr;
+  copyText(text, (record ? *record : bank->programs[n]).name, kProgramNameSize);
   return true;
 }
 

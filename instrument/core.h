@@ -163,6 +163,7 @@ class InstrumentCore {
   void takeLoad();
   void applyLoad(const PendingLoad& load);
   float* waitingTarget(int index);
+  uint32_t tailFrames(const Patch& values) const;
 
   ProgramBank* bank = nullptr;
   int currentProgram = 0;

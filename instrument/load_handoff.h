@@ -22,6 +22,14 @@ struct PendingLoad {
   Relaxed<int> current = 0;
   Program record{};                  // kRecord: what program current holds from now on
   Program programs[kNumPrograms]{};  // kBank: every program
+
+  // What the load makes of program n; null where it leaves the bank's as it is.
+  Program* recordOf(int n) {
+    if (kind.load() == Kind::kBank) return &programs[n];
+    if (kind.load() == Kind::kRecord && n == current.load()) return &record;
+    return nullptr;
+  }
+  const Program* recordOf(int n) const { return const_cast<PendingLoad*>(this)->recordOf(n); }
 };
 
 class LoadHandoff {

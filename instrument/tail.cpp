@@ -36,8 +36,9 @@ uint32_t effectRing(int fx, float sampleRate) {
 
 }  // namespace
 
-uint32_t InstrumentCore::tailFrames() const {
-  const Patch values = patch();
+uint32_t InstrumentCore::tailFrames() const { return tailFrames(patch()); }
+
+uint32_t InstrumentCore::tailFrames(const Patch& values) const {
   // The latch or the pedal holds released strings, and a multitap loop with feedback repeats
   // what it holds: either can sound until something new arrives.
   if (latchState(engine) != 0) return kEndlessTail;
@@ -45,8 +46,8 @@ uint32_t InstrumentCore::tailFrames() const {
   // A released string sounds until its release clock leaves the engine's idle window, at the
   // pace the current tone sets, and is found out of it at the next 5 ms tick; the amplifier
   // and the cabinet run only while a string sounds.
-  const float window = kIdleWindow * engineSampleRate /
-                       releaseClockRate(values.tone, 1.0f / engineSampleRate);
+  const float window =
+      kIdleWindow * engineSampleRate / releaseClockRate(values.tone, 1.0f / engineSampleRate);
   return static_cast<uint32_t>(std::ceil(window)) + tickHorizonSpan(engineSampleRate) + 1 +
          effectRing(values.fx, engineSampleRate);
 }
@@ -83,7 +84,7 @@ bool InstrumentCore::atRest(const float* left, const float* right, int frames) {
   }
   wasQuiet = true;
   restingFx = values.fx;
-  if (tailFrames() == kEndlessTail) return false;
+  if (tailFrames(values) == kEndlessTail) return false;
   if (quietFrames < effectRing(values.fx, engineSampleRate)) return false;
   for (const float* channel : {left, right}) {
     if (!channel) continue;
