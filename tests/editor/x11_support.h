@@ -4,6 +4,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -89,7 +90,9 @@ inline std::vector<uint32_t> windowPixels(Display* d, Window w, int left, int to
 #ifdef VORLAK_SNAPSHOT_PATH
 // vorlak-snapshot's picture of the panel: 0x00RRGGBB words, rows top to bottom.
 inline std::vector<uint32_t> snapshot(const std::string& arguments) {
-  const std::string file = testing::TempDir() + "panel-snapshot.raw";
+  // Suites run side by side: each process reads back a file of its own.
+  const std::string file =
+      testing::TempDir() + "panel-snapshot-" + std::to_string(getpid()) + ".raw";
   const std::string command =
       std::string(VORLAK_SNAPSHOT_PATH) + " --raw -o " + file + " " + arguments + " >/dev/null";
   if (std::system(command.c_str()) != 0) return {};
