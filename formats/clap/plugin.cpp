@@ -152,7 +152,7 @@ void Instance::reset() {
 
 void Instance::programChange(int program) {
   if (!core.switchProgram(program)) return;
-  edits.markAllChanged();
+  edits.changed.markAll();
   rescanDue = true;
   if (host->requestCallback) host->requestCallback(host);
 }
@@ -166,7 +166,7 @@ void Instance::onMainThread() {
 }
 
 void Instance::valuesReplaced() {
-  edits.markAllChanged();
+  edits.changed.markAll();
   if (hostExtensions.params && hostExtensions.params->rescan)
     hostExtensions.params->rescan(host, kRescanValues);
 }
@@ -219,7 +219,7 @@ void Instance::readEvents(const InputEvents* in, uint32_t frames, Transport* tra
           } else {
             core.setParameter(index, value);
           }
-          edits.markChanged(index);
+          edits.changed.mark(index);
         }
         break;
       case kTransportEvent:

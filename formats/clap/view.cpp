@@ -108,9 +108,7 @@ void PanelView::requestResize(int width, int height) {
 
 void PanelView::idle() {
   if (!editor->isOpened()) return;
-  const uint32_t changed = instance.edits.takeChanged();
-  for (int i = 0; i < kNumParameters; ++i)
-    if (changed & (1u << i)) editor->setParameter(i, instance.core.parameter(i));
+  instance.edits.changed.take([&](int i) { editor->setParameter(i, instance.core.parameter(i)); });
   editor->idle();
   followDescriptor();  // the idle may have reopened the panel on another screen's scale
 }

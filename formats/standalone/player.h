@@ -9,10 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/standalone/midi_ring.h"
+#include "common/spsc_ring.h"
 #include "instrument/adapter.h"
 
 namespace vorlak::standalone {
+
+// MIDI from a sequencer port's thread or the panel's; the newest is dropped when full.
+using MidiRing = SpscRing<MidiMessage, 1024>;
 
 class Player final : private RenderListener {
  public:

@@ -142,19 +142,14 @@ void View::requestResize(int width, int height) {
 void View::onTimer() {
   if (plugin) plugin->uiIdle();
   if (!editor || !open || !plugin) return;
-  const uint32_t marked = changed.exchange(0, std::memory_order_relaxed);
-  for (int i = 0; i < kNumParameters; ++i)
-    if (marked & (1u << i))
-      editor->setParameter(i, static_cast<float>(plugin->getParamNormalized(i)));
+  changed.take(
+      [&](int i) { editor->setParameter(i, static_cast<float>(plugin->getParamNormalized(i))); });
   editor->idle();
 }
 
-void View::showParameter(int index) {
-  if (index >= 0 && index < kNumParameters)
-    changed.fetch_or(1u << index, std::memory_order_relaxed);
-}
+void View::showParameter(int index) { changed.mark(index); }
 
-void View::showAll() { changed.store((1u << kNumParameters) - 1, std::memory_order_relaxed); }
+void View::showAll() { changed.markAll(); }
 
 void View::ownerGone() {
   removed();

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "editor/changed_parameters.h"
 #include "formats/vst3/host_timer.h"
 #include "formats/vst3/vst3.h"
 
@@ -75,8 +76,8 @@ class View final : public PlugView,
   HostTimer timer;
   bool watchingEvents = false;
   bool open = false;
-  // One bit per parameter the panel has yet to be shown.
-  std::atomic<uint32_t> changed{0};
+  // The parameters the panel has yet to be shown.
+  ChangedParameters changed;
 };
 
 }  // namespace vorlak::vst3
