@@ -2,10 +2,11 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdint>
+
+#include "editor/platform/x11/x11_keys.h"
 
 namespace vorlak {
 
@@ -24,24 +25,8 @@ uint8_t modifierBits(unsigned int state) {
 // the arrows.
 KeyStroke strokeOf(XKeyEvent& event) {
   const KeySym symbol = XLookupKeysym(&event, 0);
-  KeyStroke key{0, 0, modifierBits(event.state)};
-  switch (symbol) {
-    case XK_Left:
-      key.virt = kKeyLeft;
-      break;
-    case XK_Up:
-      key.virt = kKeyUp;
-      break;
-    case XK_Right:
-      key.virt = kKeyRight;
-      break;
-    case XK_Down:
-      key.virt = kKeyDown;
-      break;
-    default:
-      if (symbol >= 0x20 && symbol < 0x7f) key.character = static_cast<int32_t>(symbol);
-      break;
-  }
+  KeyStroke key{0, virtualKeyOf(symbol), modifierBits(event.state)};
+  if (!key.virt && symbol >= 0x20 && symbol < 0x7f) key.character = static_cast<int32_t>(symbol);
   return key;
 }
 

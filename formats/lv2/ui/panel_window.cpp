@@ -1,11 +1,11 @@
 #include "formats/lv2/ui/panel_window.h"
 
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 
 #include "editor/platform/x11/x11_errors.h"
+#include "editor/platform/x11/x11_keys.h"
 #include "editor/toolkit/key_stroke.h"
 
 namespace vorlak::lv2 {
@@ -56,18 +56,7 @@ uint8_t PanelWindow::nextKey() {
     if (event.type == DestroyNotify && event.xdestroywindow.window == window) {
       gone = true;
     } else if (event.type == KeyPress) {
-      switch (XLookupKeysym(&event.xkey, 0)) {
-        case XK_Left:
-          return kKeyLeft;
-        case XK_Up:
-          return kKeyUp;
-        case XK_Right:
-          return kKeyRight;
-        case XK_Down:
-          return kKeyDown;
-        default:
-          break;
-      }
+      if (const uint8_t key = virtualKeyOf(XLookupKeysym(&event.xkey, 0))) return key;
     }
   }
   return 0;
